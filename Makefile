@@ -1,0 +1,21 @@
+# The two commands of the README: `make run` and `make test`.
+.PHONY: deps build run test bench fuzz-long clean
+
+deps:
+	@tools/deps
+
+build: deps
+	@tools/wine-prefix
+	cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build/win -j2
+	cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build build/native -j2
+
+run: build
+	@tools/run
+
+test: build
+	@tools/test
+
+clean:
+	rm -rf build

@@ -1,0 +1,12 @@
+// Start-up, the main window and its commands.
+#pragma once
+#include <windows.h>
+
+int AppRun(HINSTANCE instance, int showCommand);
+LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam);  // 0 when the id has no handler
+void Shutdown(HWND wnd);
+void DisconnectionSequence();
+void AboutDialog(HWND owner);
+
+const UINT WM_SOCKET_EVENT = WM_USER + 130;

@@ -1,0 +1,68 @@
+#include "app/app.h"
+#include "app/resource.h"
+#include "app/state.h"
+#include "app/ui.h"
+#include "send/driver.h"
+#include "terminal/capture.h"
+#include "terminal/log.h"
+
+static int Connect(HWND wnd, int kind, WPARAM wParam, LPARAM lParam) {
+  if (!Drivers[kind]) return 0;
+  CurrentInterfaceKind = kind;
+  ActiveInterface = '0' + kind;
+  return DriverCommand(kind, wnd, wParam, lParam, ACTION_CONNECT);
+}
+
+static void TcpipConnectionSequence(HWND wnd, WPARAM wParam, LPARAM lParam) {
+  if (!Drivers[IF_TCPIP]) return;
+  CurrentInterfaceKind = IF_TCPIP;
+  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return;
+  BlockCommandEnable(0);
+  ActiveInterface = '4';
+  if (DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_CONNECT) == 2) BlockCommandEnable(1);
+}
+
+static void StartPreservation(HWND wnd) {
+  if (!StartPreservationMode(wnd)) return;
+  PreservationFlag = 1;
+  EnableToolbarButton(TB_SAVE_START, 0);
+  EnableToolbarButton(TB_SAVE_END, 1);
+}
+
+static void EndPreservation() {
+  EndPreservationMode();
+  EnableToolbarButton(TB_SAVE_START, 1);
+  EnableToolbarButton(TB_SAVE_END, 0);
+}
+
+static void RequestStop() {
+  for (int kind = 1; kind < IF_KINDS; kind++)
+    if (Ports[kind].sending == 1) StopRequest = 3;
+}
+
+static void ToggleCheck(int item, BYTE* check) {
+  int wasChecked = GetMenuState(hMainMenu, item, MF_BYCOMMAND) & MF_CHECKED;
+  CheckMenuItem(hMainMenu, item, MF_BYCOMMAND | (wasChecked ? MF_UNCHECKED : MF_CHECKED));
+  *check = wasChecked ? 0 : 1;
+}
+
+int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
+  switch (id) {
+    case IDM_ABOUT: AboutDialog(wnd); break;
+    case TB_IEEE1284: case IDM_IEEE1284: Connect(wnd, IF_IEEE1284, wParam, lParam); break;
+    case TB_TCPIP: case IDM_TCPIP: TcpipConnectionSequence(wnd, wParam, lParam); break;
+    case TB_IEEE1394: case IDM_IEEE1394: Connect(wnd, IF_IEEE1394, wParam, lParam); break;
+    case TB_RS232C: case IDM_RS232C: Connect(wnd, IF_RS232C, wParam, lParam); break;
+    case TB_DISCONNECT: case IDM_DISCONNECT: DisconnectionSequence(); break;
+    case TB_CLEAR: case IDM_CLEAR: ClearLog(); break;
+    case TB_SAVE_START: case IDM_SAVE_START: StartPreservation(wnd); break;
+    case TB_SAVE_END: case IDM_SAVE_END: EndPreservation(); break;
+    case TB_STOP: case IDM_STOP: RequestStop(); break;
+    case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
+    case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
+    case IDM_DISPLAY: DisplaySetupDialog(wnd); break;
+    case IDM_END: Shutdown(wnd); break;
+    default: return 0;
+  }
+  return 1;
+}

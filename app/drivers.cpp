@@ -1,0 +1,32 @@
+#include "send/driver.h"
+
+const Driver* const Drivers[IF_KINDS] = {};
+
+// Start-up and exit both run in this order; the USB start-up comes first because it
+// owns the port mutex that every later driver and the send thread rely on.
+static const int driverOrder[] = {IF_USB, IF_TCPIP, IF_IEEE1284, IF_IEEE1394, IF_RS232C};
+
+int DriverCommand(int kind, HWND wnd, WPARAM wParam, LPARAM lParam, int action) {
+  const Driver* driver = kind > 0 && kind < IF_KINDS ? Drivers[kind] : NULL;
+  return driver && driver->command ? driver->command(wnd, wParam, lParam, action) : 0;
+}
+
+int DriversInit(ConnectionBlock* block) {
+  PortMutex = CreateMutexA(NULL, FALSE, NULL);
+  int serialReady = 1;
+  for (int kind : driverOrder) {
+    Ports[kind].connected = Ports[kind].sending = Ports[kind].receiveRun = 0;
+    if (!Drivers[kind]) continue;
+    int ready = Drivers[kind]->init(block);
+    if (kind == IF_RS232C) serialReady = ready;
+  }
+  SendThreadHandle = ReceiveThreadHandle = NULL;
+  return serialReady;
+}
+
+void DriversExit(ConnectionBlock* block) {
+  for (int kind : driverOrder)
+    if (Drivers[kind]) Drivers[kind]->exit(block);
+  if (PortMutex) CloseHandle(PortMutex);
+  PortMutex = NULL;
+}

@@ -1,0 +1,32 @@
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "send/escape.h"
+
+// A line the keyboard parser accepts is a valid function key text that
+// expands to the same bytes; a rejected line gives a bounded "ERROR: " line.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string text(reinterpret_cast<const char*>(data), size);
+    text = text.c_str();
+    unsigned char out[KEY_TEXT_SIZE];
+    char errorLine[KEY_TEXT_SIZE];
+    int count = ParseKeyboardLine(text.c_str(), out, errorLine);
+    if (count < 0) {
+        if (std::strncmp(errorLine, "ERROR: ", 7) != 0 || std::strlen(errorLine) > KEY_TEXT_SIZE - 1)
+            std::abort();
+        return 0;
+    }
+    if (count > static_cast<int>(text.size()) || count > KEY_TEXT_SIZE - 1 || out[count] != 0)
+        std::abort();
+    text.resize(std::min<size_t>(text.size(), KEY_TEXT_SIZE - 1));
+    int start = 0, length = 0;
+    if (!ValidateFunctionKeyText(text.c_str(), &start, &length))
+        std::abort();
+    unsigned char expanded[KEY_TEXT_SIZE];
+    if (ExpandFunctionKey(text.c_str(), expanded, KEY_TEXT_SIZE) != count || std::memcmp(out, expanded, count) != 0)
+        std::abort();
+    return 0;
+}

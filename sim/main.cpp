@@ -1,0 +1,87 @@
+// tarvex-sim: the simulated printer as a stand-alone program, for trying the
+// terminal by hand. Runs until interrupted.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sim/net.h"
+#include "sim/server.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void OnSignal(int) { stopRequested = 1; }
+
+void PrintLine(const char* line) {
+  std::printf("%s\n", line);
+  std::fflush(stdout);
+}
+
+struct Options {
+  const char* host = "127.0.0.1";
+  int port = 9100;
+  int silent = 0, malformed = 0, quiet = 0, readRate = 0;
+  long long closeAfter = 0;
+};
+
+// Reads the number after a flag; returns 0 when it is missing or not a number.
+int Number(int argc, char** argv, int* i, long long* value) {
+  if (*i + 1 >= argc) return 0;
+  char* end;
+  *value = std::strtoll(argv[++*i], &end, 10);
+  return *end == '\0' && *value >= 0;
+}
+
+int Parse(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; i++) {
+    const char* a = argv[i];
+    long long n = 0;
+    if (!std::strcmp(a, "--host") && i + 1 < argc) o->host = argv[++i];
+    else if (!std::strcmp(a, "--port") && Number(argc, argv, &i, &n) && n <= 65535) o->port = int(n);
+    else if (!std::strcmp(a, "--close-after") && Number(argc, argv, &i, &n)) o->closeAfter = n;
+    else if (!std::strcmp(a, "--read-rate") && Number(argc, argv, &i, &n) && n <= 1 << 30) o->readRate = int(n);
+    else if (!std::strcmp(a, "--silent")) o->silent = 1;
+    else if (!std::strcmp(a, "--malformed")) o->malformed = 1;
+    else if (!std::strcmp(a, "--quiet")) o->quiet = 1;
+    else {
+      std::fprintf(stderr, "tarvex-sim: bad argument '%s'\n", a);
+      return 0;
+    }
+  }
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  if (!Parse(argc, argv, &o)) {
+    std::fprintf(stderr,
+                 "usage: tarvex-sim [--host 127.0.0.1] [--port 9100] [--silent] [--malformed]\n"
+                 "                  [--close-after N] [--read-rate N] [--quiet]\n");
+    return 2;
+  }
+  int port = SimStart(o.host, o.port);
+  if (!port) {
+    std::fprintf(stderr, "tarvex-sim: cannot listen on %s:%d\n", o.host, o.port);
+    return 1;
+  }
+  SimSetSilent(o.silent);
+  SimSetMalformed(o.malformed);
+  SimSetCloseAfterBytes(o.closeAfter);
+  SimSetReadRate(o.readRate, 0);
+  SimSetKeep(0);
+  if (!o.quiet) SimSetEventHandler(PrintLine);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
+  std::printf("tarvex-sim listening on %s:%d\n", o.host, port);
+  std::fflush(stdout);
+  while (!stopRequested) NetSleep(100);
+  SimStop();
+  SimStats s = SimGetStats();
+  std::printf("tarvex-sim stopped: %d connections, %lld bytes, hash %016llx\n", s.connections,
+              s.bytes, (unsigned long long)s.hash);
+  return 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The simulated printer's behaviour, free of sockets and clocks: the server
+// feeds it received bytes with the current time and sends what it answers.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+uint64_t Fnv1a64(const void* p, size_t n, uint64_t h = 14695981039346656037ULL);
+
+struct SimJob {
+  long long bytes;
+  uint64_t hash;
+};
+
+struct Printer {
+  int silent = 0;
+  int malformed = 0;      // answers end their lines in LF without CR
+  int keep = 1;           // keep the received bytes, up to keepCap
+  size_t keepCap = 64u << 20;
+  int ustatusDelayMs = 500;
+
+  long long bytes = 0;    // since the last reset
+  uint64_t hash = 14695981039346656037ULL;
+  std::string kept;
+  long long jobsDone = 0;
+  std::vector<SimJob> finished;  // jobs ended since the server last drained them
+
+  long long jobBytes = 0;
+  uint64_t jobHash = 14695981039346656037ULL;
+  std::string token;      // "@PJL" line or UEL being matched; empty when none
+  int eojSeen = 0;
+  long long ustatusAt = -1;
+};
+
+// Consumes n bytes received at time nowMs; answers are appended to out.
+// A job ends at the end of the first UEL after an "@PJL EOJ" line, or when
+// the connection ends.
+void PrinterFeed(Printer& p, const char* d, size_t n, long long nowMs, std::string& out);
+// Appends the unsolicited device status once its delay has passed.
+void PrinterPoll(Printer& p, long long nowMs, std::string& out);
+void PrinterEndConnection(Printer& p);
+void PrinterReset(Printer& p);  // counters, hash, kept bytes; not the behaviours
+
+// Bytes of every value, 0x00 and 0xFF included, reproducible from the seed.
+std::string FloodBytes(int length, unsigned seed);
+// IEEE 1284 device ID with its 2-byte big-endian length (which counts itself).
+std::string DeviceId();
+// Port status bits: 0x08 no error, 0x10 selected, 0x20 paper empty.
+unsigned char StatusByte(int online, int paperEmpty, int error);

@@ -1,0 +1,99 @@
+#include "terminal/capture.h"
+#include "app/resource.h"
+#include "app/state.h"
+#include "app/ui.h"
+#include <commdlg.h>
+#include <string.h>
+
+static HANDLE captureFile = INVALID_HANDLE_VALUE;
+static char captureFileName[261];
+static volatile unsigned bytesWritten;
+
+struct FileKind { const char* combo; const char* filter; };
+// Each filter is one description/pattern pair, double-NUL terminated.
+static const FileKind fileKinds[] = {
+    {"*.TXT", "txt(*.txt)\0*.txt\0"},
+    {"*.DAT", "dat(*.dat)\0*.dat\0"},
+    {"ALL", "All Files(*.*)\0*.*\0"},
+};
+
+static HANDLE CreateCaptureFile(const char* name) {
+  return CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+static void ChoosePreservationPlace(HWND dlg) {
+  int kind = (int)SendDlgItemMessageA(dlg, IDC_CAP_KIND, CB_GETCURSEL, 0, 0);
+  if (kind < 0 || kind > 2) kind = 0;
+  char name[261] = "";
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = dlg;
+  ofn.lpstrFilter = fileKinds[kind].filter;
+  ofn.lpstrFile = name;
+  ofn.nMaxFile = sizeof name;
+  ofn.lpstrTitle = "Please choose a preservation file.";
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  if (!GetSaveFileNameA(&ofn)) return;
+  HANDLE file = CreateCaptureFile(name);
+  if (file == INVALID_HANDLE_VALUE) {
+    MessageBoxA(dlg, "A file cannot be opened.", "Error", MB_OK);
+    SetDlgItemTextA(dlg, IDC_CAP_NAME, "");
+    return;
+  }
+  CloseHandle(file);
+  SetDlgItemTextA(dlg, IDC_CAP_NAME, name);
+}
+
+static INT_PTR CALLBACK CaptureDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM) {
+  if (msg == WM_INITDIALOG) {
+    captureFileName[0] = '\0';
+    for (const FileKind& kind : fileKinds) SendDlgItemMessageA(dlg, IDC_CAP_KIND, CB_ADDSTRING, 0, (LPARAM)kind.combo);
+    SendDlgItemMessageA(dlg, IDC_CAP_KIND, CB_SETCURSEL, 0, 0);
+    EnableWindow(GetDlgItem(dlg, IDC_CAP_KIND), TRUE);
+    SetFocus(GetDlgItem(dlg, IDC_CAP_KIND));
+    return FALSE;
+  }
+  if (msg != WM_COMMAND) return FALSE;
+  switch (LOWORD(wParam)) {
+    case IDC_CAP_BROWSE: ChoosePreservationPlace(dlg); return TRUE;
+    case IDOK:
+      GetDlgItemTextA(dlg, IDC_CAP_NAME, captureFileName, sizeof captureFileName);
+      if (captureFileName[0]) bytesWritten = 0;
+      EndDialog(dlg, 1);
+      return TRUE;
+    case IDCANCEL: EndDialog(dlg, 2); return TRUE;
+  }
+  return FALSE;
+}
+
+int StartPreservationMode(HWND dialogOwner) {
+  if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_CAPTURE), dialogOwner, CaptureDialogProc, 0) != 1) return 0;
+  captureFile = CreateCaptureFile(captureFileName);
+  if (captureFile == INVALID_HANDLE_VALUE) {
+    MessageBoxA(hLogList, "The file for preservation cannot be opened.", "Error", MB_OK);
+    return 0;
+  }
+  return 1;
+}
+
+void EndPreservationMode() {
+  if (captureFile != INVALID_HANDLE_VALUE) CloseHandle(captureFile);
+  captureFile = INVALID_HANDLE_VALUE;
+  bytesWritten = 0;
+  StatusPart2Update(0);
+  PreservationFlag = 0;
+}
+
+int CaptureWrite(const unsigned char* bytes, int length) {
+  HANDLE file = captureFile;
+  if (file == INVALID_HANDLE_VALUE) return 1;
+  DWORD written = 0;
+  if (!WriteFile(file, bytes, length, &written, NULL) || written != (DWORD)length) {
+    MessageBoxA(hLogList, "Failure of a file write-in function", "Error", MB_OK);
+    return 0;
+  }
+  bytesWritten += written;
+  StatusPart2Update(bytesWritten);
+  return 1;
+}

@@ -1,0 +1,7 @@
+// Preservation mode: every received byte is also written raw to a capture file.
+#pragma once
+#include <windows.h>
+
+int StartPreservationMode(HWND dialogOwner);
+void EndPreservationMode();
+int CaptureWrite(const unsigned char* bytes, int length);

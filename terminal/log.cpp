@@ -1,0 +1,119 @@
+#include "terminal/log.h"
+#include "terminal/log_join.h"
+#include "terminal/render.h"
+#include "app/settings.h"
+#include <stdarg.h>
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+Word QuietFlag;
+Word ContinuationFlag;
+
+const int LINE_LIMIT = 1024;
+const int LINES_DROPPED = 513;
+static const char FACE_MS_GOTHIC[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";  // MS Gothic in Shift-JIS
+
+HWND CreateTerminalLog(HWND parent, int x, int y, int width, int height) {
+  HWND list = CreateWindowExA(0, "LISTBOX", NULL,
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_EXTENDEDSEL |
+                                  LBS_NOINTEGRALHEIGHT | LBS_DISABLENOSCROLL,
+                              x, y, width, height, parent, NULL, hInst, NULL);
+  if (!list) return NULL;
+  HFONT font = CreateFontA(14, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, FACE_MS_GOTHIC);
+  SendMessageA(list, WM_SETFONT, (WPARAM)font, FALSE);
+  return list;
+}
+
+int LineWidth() { return ClampLineWidth(DspLine); }
+
+static std::string LineText(int index) {
+  LRESULT length = SendMessageA(hLogList, LB_GETTEXTLEN, index, 0);
+  if (length == LB_ERR) return std::string();
+  std::string text(length + 1, '\0');
+  length = SendMessageA(hLogList, LB_GETTEXT, index, (LPARAM)&text[0]);
+  text.resize(length == LB_ERR ? 0 : length);
+  return text;
+}
+
+static void AddLine(const std::string& text) {
+  LRESULT index = SendMessageA(hLogList, LB_ADDSTRING, 0, (LPARAM)text.c_str());
+  if (index >= 0) SendMessageA(hLogList, LB_SETTOPINDEX, index, 0);
+}
+
+void AppendDisplayLine(const char* text) {
+  if (QuietFlag == 1 || !hLogList) return;
+  int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
+  std::string last = count > 0 ? LineText(count - 1) : std::string();
+  AppendPlan plan = PlanAppend(count > 0 ? last.c_str() : NULL, ContinuationFlag, text, LineWidth());
+  if (plan.replaceLast) {
+    SendMessageA(hLogList, LB_DELETESTRING, count - 1, 0);
+    AddLine(plan.last);
+  }
+  if (plan.addExtra) AddLine(plan.extra);
+  if (SendMessageA(hLogList, LB_GETCOUNT, 0, 0) > LINE_LIMIT) {
+    for (int i = 0; i < LINES_DROPPED; i++) SendMessageA(hLogList, LB_DELETESTRING, 0, 0);
+    int remaining = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
+    SendMessageA(hLogList, LB_SETTOPINDEX, remaining - 1, 0);
+  }
+  RecomputeHorizontalExtent();
+  ContinuationFlag = 0;
+}
+
+static std::string Format(const char* format, va_list args) {
+  char text[2048];
+  vsnprintf(text, sizeof text, format, args);
+  return text;
+}
+
+void LogMessage(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = Format(format, args);
+  va_end(args);
+  if (PortDsp == 0) StripInterfacePrefix(&text[0]);
+  AppendDisplayLine(text.c_str());
+}
+
+void ConnectionLogMessage(const char* format, ...) {
+  if (OpenDsp != 1) return;
+  va_list args;
+  va_start(args, format);
+  std::string text = Format(format, args);
+  va_end(args);
+  AppendDisplayLine(text.c_str());
+}
+
+static void EmitReceivedLine(const char* line, int open) {
+  AppendDisplayLine(line);
+  if (open) ContinuationFlag = 1;
+}
+
+void RenderIntoLog(const unsigned char* bytes, int length) {
+  RenderReceivedData(length, bytes, LineWidth(), EmitReceivedLine);
+}
+
+void ClearLog() {
+  SendMessageA(hLogList, LB_RESETCONTENT, 0, 0);
+  RecomputeHorizontalExtent();
+}
+
+void RecomputeHorizontalExtent() {
+  if (!hLogList) return;
+  int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
+  int longest = -1, longestLength = -1;
+  for (int i = 0; i < count; i++) {
+    int length = (int)SendMessageA(hLogList, LB_GETTEXTLEN, i, 0);
+    if (length > longestLength) longest = i, longestLength = length;
+  }
+  std::string text = longest >= 0 ? LineText(longest) : std::string("\n");
+  HDC dc = GetDC(hLogList);
+  int saved = SaveDC(dc);
+  SelectObject(dc, (HFONT)SendMessageA(hLogList, WM_GETFONT, 0, 0));
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &size);
+  RestoreDC(dc, saved);
+  ReleaseDC(hLogList, dc);
+  SendMessageA(hLogList, LB_SETHORIZONTALEXTENT, size.cx + GetSystemMetrics(SM_CXHSCROLL), 0);
+}

@@ -1,0 +1,17 @@
+// The terminal log: the list of display lines that fills the main window.
+#pragma once
+#include <windows.h>
+#include "app/state.h"
+
+extern Word QuietFlag;         // drops every append while 1
+extern Word ContinuationFlag;  // the last received-data line may be continued
+
+HWND CreateTerminalLog(HWND parent, int x, int y, int width, int height);
+void AppendDisplayLine(const char* text);
+void LogMessage(const char* format, ...);            // errors; prefix stripped when PortDsp is 0
+void ConnectionLogMessage(const char* format, ...);  // progress; shown only when OpenDsp is 1
+void RenderIntoLog(const unsigned char* bytes, int length);
+void ClearLog();
+void RecomputeHorizontalExtent();
+int LineWidth();
+void DisplaySetupDialog(HWND owner);

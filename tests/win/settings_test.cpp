@@ -1,0 +1,108 @@
+#include "tests/win/harness.h"
+#include "app/settings.h"
+#include "app/state.h"
+#include "terminal/log.h"
+#include <gtest/gtest.h>
+
+class Settings : public testing::Test {
+ protected:
+  void SetUp() override { folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name()); }
+  void TearDown() override { StopApp(); }
+  std::string Ini() { return ReadBytes(folder + "\\Tarvex.ini"); }
+  void RunOnce() {
+    StartApp();
+    StopApp();
+  }
+  std::string folder;
+};
+
+static bool Has(const std::string& ini, const std::string& line) {
+  return ini.find(line + "\r\n") != std::string::npos;
+}
+
+TEST_F(Settings, AMissingFileGivesEveryDefaultAndExitWritesThemAll) {
+  StartApp();
+  EXPECT_EQ(80, DspLine);
+  EXPECT_EQ(1, RcvDsp);
+  EXPECT_EQ(1, OpenDsp);
+  EXPECT_EQ(1, PortDsp);
+  EXPECT_EQ(2, KEYINNewlineCode);
+  EXPECT_EQ(11, Rs232cBaudrate);
+  EXPECT_EQ(4, Rs232cDataBits);
+  for (int kind : {IF_USB, IF_IEEE1284, IF_RS232C, IF_IEEE1394}) EXPECT_EQ(500, Ports[kind].receiveTimes);
+  EXPECT_EQ(100, Ports[IF_TCPIP].receiveTimes);
+  EXPECT_STREQ("", FunctionKeys[0]);
+  StopApp();
+  std::string ini = Ini();
+  for (const char* section : {"[USB]", "[TCPIP]", "[IEEE1284]", "[RS232C]", "[IEEE1394]", "[FunctionKey]", "[USER]",
+                              "[InputKey]"})
+    EXPECT_TRUE(Has(ini, section)) << section;
+  EXPECT_LT(ini.find("[USB]"), ini.find("[TCPIP]"));
+  EXPECT_LT(ini.find("[USER]"), ini.find("[InputKey]"));
+  for (const char* line : {"receive times=500", "NoRecvCounter=600", "Address=", "baudrate=11", "data bits=4",
+                           "F12=", "DspLine=80", "KEYINNewlineCode=2", "KEYINSendType=0", "time-out=10"})
+    EXPECT_TRUE(Has(ini, line)) << line;
+  EXPECT_LT(ini.find("Address="), ini.find("NoRecvCounter="));
+}
+
+TEST_F(Settings, KeysAddedByHandVanishAtExitAndKnownOnesSurvive) {
+  WriteBytes(folder + "\\Tarvex.ini", "[USER]\r\nRcvDsp=0\r\nMyOwnKey=42\r\nDspLine=132\r\n[Stranger]\r\nx=1\r\n");
+  StartApp();
+  EXPECT_EQ(0, RcvDsp);
+  EXPECT_EQ(132, DspLine);
+  StopApp();
+  std::string ini = Ini();
+  EXPECT_EQ(std::string::npos, ini.find("MyOwnKey"));
+  EXPECT_TRUE(Has(ini, "RcvDsp=0"));
+  EXPECT_TRUE(Has(ini, "DspLine=132"));
+}
+
+TEST_F(Settings, AFunctionKeyTextIsWrittenWithItsFirst260Characters) {
+  StartApp();
+  std::string longText(300, 'k');
+  longText[259] = 'L';
+  strcpy(FunctionKeys[4], longText.c_str());
+  StopApp();
+  EXPECT_TRUE(Has(Ini(), "F05=" + longText.substr(0, 260)));
+  StartApp();
+  EXPECT_EQ(longText.substr(0, 260), std::string(FunctionKeys[4]));
+}
+
+TEST_F(Settings, TooLongTextValuesAreCutToTheirBuffers) {
+  WriteBytes(folder + "\\Tarvex.ini", "[TCPIP]\r\nAddress=" + std::string(400, 'h') + "\r\n");
+  StartApp();
+  EXPECT_EQ(std::string(259, 'h'), std::string(TcpAddress));
+}
+
+TEST_F(Settings, UnparsableOrHugeIntegersAreHandledSoundly) {
+  WriteBytes(folder + "\\Tarvex.ini",
+             "[USER]\r\nRcvDsp=abc\r\nDspLine=99999999999\r\n[InputKey]\r\nKEYINNewlineCode=-1\r\n");
+  StartApp();
+  EXPECT_EQ(1, RcvDsp) << "not a number gives the default";
+  EXPECT_EQ(2147483647, DspLine);
+  EXPECT_EQ(-1, KEYINNewlineCode);
+  RenderIntoLog((const unsigned char*)std::string(3000, 'x').data(), 3000);
+  std::vector<std::string> lines = LogLines();
+  ASSERT_FALSE(lines.empty());
+  for (const std::string& line : lines) EXPECT_LE(line.size(), 1027u);
+}
+
+TEST_F(Settings, ADspLineOfZeroOrBelowStillRendersAndIsKept) {
+  WriteBytes(folder + "\\Tarvex.ini", "[USER]\r\nDspLine=0\r\n");
+  StartApp();
+  RenderIntoLog((const unsigned char*)"ab\x1b", 3);
+  EXPECT_EQ((std::vector<std::string>{"a", "b", "<1B>"}), LogLines());
+  StopApp();
+  EXPECT_TRUE(Has(Ini(), "DspLine=0"));
+}
+
+TEST_F(Settings, ThePathIsFormedOnceFromTheStartDirectory) {
+  StartApp();
+  std::string formed = SettingsPath;
+  EXPECT_EQ(folder + "\\Tarvex.ini", formed);
+  SetCurrentDirectoryA("C:\\");
+  FormSettingsPath();
+  EXPECT_STREQ("C:\\\\Tarvex.ini", SettingsPath) << "a drive root keeps both backslashes";
+  strcpy(SettingsPath, formed.c_str());
+  SetCurrentDirectoryA(folder.c_str());
+}

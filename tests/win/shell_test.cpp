@@ -1,0 +1,157 @@
+#include "tests/win/harness.h"
+#include "app/app.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "app/state.h"
+#include "terminal/log.h"
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+class Shell : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+  }
+  void TearDown() override { StopApp(); }
+  std::string folder;
+};
+
+static std::string MenuText(HMENU menu, int id) {
+  char text[128] = "";
+  GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
+  return text;
+}
+
+TEST_F(Shell, MainWindowHasItsClassTitleMenuAndStatusParts) {
+  char cls[64], title[128];
+  GetClassNameA(hMainWnd, cls, sizeof cls);
+  GetWindowTextA(hMainWnd, title, sizeof title);
+  EXPECT_STREQ("TARVEX", cls);
+  EXPECT_STREQ("Tarvex (Ver 01.14)  OS : Windows2000/XP", title);
+  HMENU menu = GetMenu(hMainWnd);
+  EXPECT_EQ("TCP/IP(&T)\tCtrl + T", MenuText(menu, IDM_TCPIP));
+  EXPECT_EQ("Processing end(&X)\tCtrl + X", MenuText(menu, IDM_END));
+  EXPECT_EQ("Block transmission(&B)\tCtrl + B", MenuText(menu, IDM_BLOCK));
+  EXPECT_EQ("A setup of a terminal(&W)\tCtrl + W", MenuText(menu, IDM_DISPLAY));
+  EXPECT_EQ("GET_JOB_END(Check)", MenuText(menu, IDM_GET_JOB_END));
+  int edges[4] = {};
+  EXPECT_EQ(4, SendMessageA(hStatusBar, SB_GETPARTS, 4, (LPARAM)edges));
+  EXPECT_EQ(180, edges[0]);
+  EXPECT_EQ(800, edges[3]);
+  EXPECT_EQ(19, SendMessageA(hToolbar, TB_BUTTONCOUNT, 0, 0));
+}
+
+TEST_F(Shell, TerminalFontIsTheRequestedFixedPitchFace) {
+  HFONT font = (HFONT)SendMessageA(hLogList, WM_GETFONT, 0, 0);
+  ASSERT_TRUE(font != NULL);
+  LOGFONTA requested;
+  GetObjectA(font, sizeof requested, &requested);
+  EXPECT_STREQ("\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e", requested.lfFaceName);
+  EXPECT_EQ(14, requested.lfHeight);
+  HDC dc = GetDC(hLogList);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA metrics;
+  GetTextMetricsA(dc, &metrics);
+  SIZE narrow, wide;
+  GetTextExtentPoint32A(dc, "iiii", 4, &narrow);
+  GetTextExtentPoint32A(dc, "WWWW", 4, &wide);
+  SelectObject(dc, old);
+  ReleaseDC(hLogList, dc);
+  EXPECT_EQ(narrow.cx, wide.cx) << "the substitute face is not fixed-pitch";
+  EXPECT_EQ(SHIFTJIS_CHARSET, metrics.tmCharSet) << "the substitute face cannot show Shift-JIS";
+}
+
+TEST_F(Shell, NothingConnectedOffersConnectsOnlyAndPreservationSwapsTheSaveCommands) {
+  PostCommand(IDM_NOP_G);  // no handler: only the menu state refresh runs
+  WaitFor([] { return !MenuEnabled(IDM_DISCONNECT); });
+  EXPECT_TRUE(MenuEnabled(IDM_TCPIP));
+  EXPECT_TRUE(ToolbarEnabled(TB_RS232C));
+  EXPECT_FALSE(MenuEnabled(IDM_DISCONNECT));
+  EXPECT_FALSE(ToolbarEnabled(TB_KEY_INPUT));
+  EXPECT_FALSE(MenuEnabled(IDM_DEVICE_ID));
+  EXPECT_FALSE(MenuEnabled(IDM_DESCRIPTOR));
+  EXPECT_FALSE(ToolbarEnabled(TB_SCSI));
+  EXPECT_TRUE(MenuEnabled(IDM_SAVE_START));
+  EXPECT_FALSE(MenuEnabled(IDM_SAVE_END));
+
+  PreservationFlag = 1;
+  PostCommand(IDM_NOP_G);
+  EXPECT_TRUE(WaitFor([] { return MenuEnabled(IDM_SAVE_END); }));
+  EXPECT_FALSE(MenuEnabled(IDM_SAVE_START));
+  EXPECT_FALSE(ToolbarEnabled(TB_SAVE_START));
+  EXPECT_TRUE(ToolbarEnabled(TB_SAVE_END));
+}
+
+TEST_F(Shell, CheckItemsToggleTheirFlags) {
+  PostCommand(IDM_MIB_REFER);
+  PostCommand(IDM_MIB_REFER);
+  PostCommand(IDM_GET_JOB_END);
+  WaitFor([] { return GetJobEndCheck == 1; });
+  HMENU menu = GetMenu(hMainWnd);
+  EXPECT_FALSE(GetMenuState(menu, IDM_MIB_REFER, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(0, MibReferCheck);
+  EXPECT_TRUE(GetMenuState(menu, IDM_GET_JOB_END, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(1, GetJobEndCheck);
+}
+
+static bool HasAccelerator(const std::vector<ACCEL>& table, BYTE flags, WORD key, WORD command) {
+  for (const ACCEL& a : table)
+    if (a.fVirt == flags && a.key == key && a.cmd == command) return true;
+  return false;
+}
+
+TEST_F(Shell, UnusedAcceleratorsReachNoHandler) {
+  HACCEL accel = LoadAcceleratorsA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_ACCEL));
+  std::vector<ACCEL> table(CopyAcceleratorTableA(accel, NULL, 0));
+  CopyAcceleratorTableA(accel, table.data(), (int)table.size());
+  const BYTE ctrl = FVIRTKEY | FCONTROL, ctrlShift = FVIRTKEY | FCONTROL | FSHIFT;
+  EXPECT_TRUE(HasAccelerator(table, ctrl, 'G', IDM_NOP_G));
+  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'I', IDM_NOP_SHIFT_I));
+  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'L', IDM_NOP_SHIFT_L));
+  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'T', IDM_NOP_SHIFT_T));
+  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'U', IDM_NOP_SHIFT_U));
+  EXPECT_TRUE(HasAccelerator(table, ctrl, 'X', IDM_END));
+  EXPECT_TRUE(HasAccelerator(table, FVIRTKEY, VK_F10, IDM_FKEY_FIRST + 9));
+  for (int id : {IDM_NOP_G, IDM_NOP_SHIFT_I, IDM_NOP_SHIFT_L, IDM_NOP_SHIFT_T, IDM_NOP_SHIFT_U})
+    EXPECT_EQ(0, DispatchCommand(hMainWnd, id, id, 0)) << id;
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_EQ(NULL, WaitDialog(NULL, 200));
+}
+
+TEST_F(Shell, DisconnectWithNothingConnectedResetsTheState) {
+  PreservationFlag = 1;
+  StringCheckFlag = 1;
+  ActiveInterface = '4';
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitFor([] { return StatusText(0) == "       "; }));
+  EXPECT_EQ(0, PreservationFlag);
+  EXPECT_EQ(0, StringCheckFlag);
+  EXPECT_EQ('0', ActiveInterface);
+  EXPECT_EQ("Send          0 /          0(byte):     0 /      0", StatusText(1));
+  EXPECT_EQ("Write          0 ( byte )", StatusText(2));
+  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
+}
+
+TEST_F(Shell, AnsweringNoToTheEndQuestionKeepsTheWindow) {
+  PostMessageA(hMainWnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ("May I end ?", AnswerMessageBox("End check", IDNO));
+  Sleep(100);
+  EXPECT_TRUE(IsWindow(hMainWnd));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Tarvex.ini"));
+
+  HWND wnd = hMainWnd;
+  PostMessageA(wnd, WM_CLOSE, 0, 0);
+  EXPECT_EQ("May I end ?", AnswerMessageBox("End check", IDYES));
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(wnd); }));
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Tarvex.ini"));
+}
+
+TEST_F(Shell, AboutDialogShowsTheVersionAndClosesOnOk) {
+  PostCommand(IDM_ABOUT);
+  HWND about = WaitDialog("Version information and a restriction matter");
+  ASSERT_TRUE(about != NULL);
+  Click(about, IDOK);
+  EXPECT_TRUE(DialogGone(about));
+}

@@ -1,0 +1,63 @@
+// The real program as a user starts it: its own process in an empty folder.
+#include "tests/win/harness.h"
+#include <gtest/gtest.h>
+
+struct ProcessWindow { DWORD pid; HWND found; };
+
+static BOOL CALLBACK FindProcessWindow(HWND wnd, LPARAM lParam) {
+  ProcessWindow* args = (ProcessWindow*)lParam;
+  DWORD pid;
+  GetWindowThreadProcessId(wnd, &pid);
+  char cls[32];
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (pid == args->pid && strcmp(cls, "TARVEX") == 0 && IsWindowVisible(wnd)) {
+    args->found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+static void PressCtrlX() {
+  INPUT keys[4] = {};
+  const WORD codes[4] = {VK_CONTROL, 'X', 'X', VK_CONTROL};
+  for (int i = 0; i < 4; i++) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = codes[i];
+    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  SendInput(4, keys, sizeof(INPUT));
+}
+
+TEST(Smoke, TheProgramStartsInAnEmptyFolderEndsOnCtrlXAndLeavesItsSettings) {
+  std::string folder = FreshFolder("smoke");
+  char exe[MAX_PATH];
+  GetModuleFileNameA(NULL, exe, sizeof exe);
+  std::string program = std::string(exe).substr(0, std::string(exe).find_last_of('\\')) + "\\" TARVEX_EXE;
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessA(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, folder.c_str(), &si, &pi))
+      << program;
+  ProcessWindow window = {pi.dwProcessId, NULL};
+  EXPECT_TRUE(WaitFor([&] {
+    EnumWindows(FindProcessWindow, (LPARAM)&window);
+    return window.found != NULL;
+  }, 20000));
+  DWORD ended = WAIT_TIMEOUT;
+  for (int attempt = 0; window.found && attempt < 5 && ended == WAIT_TIMEOUT; attempt++) {
+    SetForegroundWindow(window.found);
+    Sleep(300);
+    PressCtrlX();
+    ended = WaitForSingleObject(pi.hProcess, 2000);
+  }
+  EXPECT_EQ(WAIT_OBJECT_0, ended) << "Ctrl+X did not end the program";
+  if (ended != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+
+  std::string ini = ReadBytes(folder + "\\Tarvex.ini");
+  for (const char* line : {"[USB]", "[TCPIP]", "[IEEE1284]", "[RS232C]", "[IEEE1394]", "[FunctionKey]", "[USER]",
+                           "[InputKey]", "receive times=500", "NoRecvCounter=600", "DspLine=80", "RcvDsp=1",
+                           "KEYINNewlineCode=2", "F01=", "baudrate=11"})
+    EXPECT_NE(std::string::npos, ini.find(std::string(line) + "\r\n")) << line;
+}
