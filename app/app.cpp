@@ -113,6 +113,7 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
       if (DispatchCommand(wnd, LOWORD(wParam), wParam, lParam)) return 0;
       break;
+    case WM_APPEND_LINE: AppendDisplayLine((const char*)lParam); return 0;
     case WM_SOCKET_EVENT:
       DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_SOCKET_EVENT);
       BlockCommandEnable(1);

@@ -1,6 +1,6 @@
 #include "send/driver.h"
 
-const Driver* const Drivers[IF_KINDS] = {};
+const Driver* Drivers[IF_KINDS];
 
 // Start-up and exit both run in this order; the USB start-up comes first because it
 // owns the port mutex that every later driver and the send thread rely on.

@@ -16,7 +16,30 @@ struct Driver {
   const char* (*detail)();  // status part 0 text after the interface name
 };
 
-extern const Driver* const Drivers[IF_KINDS];  // by interface kind; null where not built
+extern const Driver* Drivers[IF_KINDS];  // by interface kind; null where not built
+
+// The lines every driver logs for the same situations.
+struct DriverMessages {
+  const char* receiveThread;  // receive thread not created
+  const char* sendThread;     // send thread not created
+  const char* timeOut;        // piece time-out
+  const char* blockWrite;     // block write error: send counter, error number
+  const char* busy;           // direct write refused while the port mutex is held
+  const char* directWrite;    // direct write error: error number
+  const char* stringCheck;    // string check violation
+};
+extern const DriverMessages Messages[IF_KINDS];
+
+// Every chunk a receive path reads goes here: capture, rendering, string check.
+void ReceivedDataSink(int kind, const unsigned char* bytes, int length);
+// Creates a thread at normal priority; NULL on failure.
+HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param);
+// The send thread for a connected driver's start-block-transmission action.
+int StartDriverSendThread(int kind, HWND owner);
+// A driver's direct write: refused at once while a job or a reader holds the port mutex.
+// `write` sends all bytes and returns 1, or 0 with *error set.
+int DirectWriteFrame(int kind, int (*write)(const unsigned char* bytes, int length, int* error),
+                     const unsigned char* bytes, int length);
 
 int DriverCommand(int kind, HWND wnd, WPARAM wParam, LPARAM lParam, int action);
 int DriversInit(ConnectionBlock* block);  // 0 when RS-232C could not be set up

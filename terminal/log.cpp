@@ -44,6 +44,10 @@ static void AddLine(const std::string& text) {
 
 void AppendDisplayLine(const char* text) {
   if (QuietFlag == 1 || !hLogList) return;
+  if (GetWindowThreadProcessId(hLogList, NULL) != GetCurrentThreadId()) {
+    SendMessageA(GetParent(hLogList), WM_APPEND_LINE, 0, (LPARAM)text);
+    return;
+  }
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
   std::string last = count > 0 ? LineText(count - 1) : std::string();
   AppendPlan plan = PlanAppend(count > 0 ? last.c_str() : NULL, ContinuationFlag, text, LineWidth());

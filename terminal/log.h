@@ -6,6 +6,10 @@
 extern Word QuietFlag;         // drops every append while 1
 extern Word ContinuationFlag;  // the last received-data line may be continued
 
+// Appends from other threads are carried out on the window's own thread, so the
+// read-delete-add steps of one append never interleave with another's.
+const UINT WM_APPEND_LINE = WM_APP + 1;
+
 HWND CreateTerminalLog(HWND parent, int x, int y, int width, int height);
 void AppendDisplayLine(const char* text);
 void LogMessage(const char* format, ...);            // errors; prefix stripped when PortDsp is 0

@@ -115,8 +115,12 @@ std::vector<std::string> LogLines() {
   std::vector<std::string> lines;
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; i++) {
-    std::string line(SendMessageA(hLogList, LB_GETTEXTLEN, i, 0) + 1, '\0');
-    line.resize(SendMessageA(hLogList, LB_GETTEXT, i, (LPARAM)&line[0]));
+    LRESULT length = SendMessageA(hLogList, LB_GETTEXTLEN, i, 0);
+    if (length == LB_ERR) break;  // the log changed under us
+    std::string line(length + 1, '\0');
+    length = SendMessageA(hLogList, LB_GETTEXT, i, (LPARAM)&line[0]);
+    if (length == LB_ERR) break;
+    line.resize(length);
     lines.push_back(line);
   }
   return lines;

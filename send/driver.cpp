@@ -1,0 +1,66 @@
+#include "send/driver.h"
+#include "app/settings.h"
+#include "send/engine.h"
+#include "terminal/capture.h"
+#include "terminal/log.h"
+#include "terminal/pjl_check.h"
+
+const DriverMessages Messages[IF_KINDS] = {
+    {},
+    {"IEEE1284:<ERROR>Read CreateThread NG.", "IEEE1284:<ERROR>Write CreateThread NG.",
+     "IEEE1284:<ERROR>Send Data Time Out.", "IEEE1284:(%d)<ERROR>Data Write NG.[ErrorNo=%d]",
+     "IEEE1284:<ERROR> Port Busy.", "IEEE1284:<ERROR>Data Write NG.[ErrorNo=%d]", "IEEE1284:<ERROR>StringCheck Error"},
+    {"RS232C:<ERROR>Read CreateThread NG.", "RS232C:<ERROR>Write CreateThread NG.",
+     "RS232C:<ERROR>Send Data Time Out.", "RS232C:(%d)<ERROR>Data Write NG.[ErrorNo=%d]", "RS232C:<ERROR> Port Busy.",
+     "RS232C:<ERROR>Data Write NG.[ErrorNo=%d]", "RS232C:<ERROR>StringCheck Error"},
+    {"<ERROR>Recv CreateThread NG.", "<ERROR>Send CreateThread NG.", "USB:<ERROR>Send Data Time Out.", NULL,
+     "<ERROR> Port Busy.", "USB:<ERROR> Send circuit Error. [ErrNo=%ld]", "<ERROR>StringCheck Error"},
+    {"TCP/IP:<ERROR>Recv CreateThread NG.", "TCP/IP:<ERROR>Send CreateThread NG.", NULL,
+     "TCP/IP:(%d)<ERROR>Data Send NG.[ErrorNo=%d]", "TCP/IP:<ERROR> Socket busy.",
+     "TCP/IP:<ERROR>Data Send NG.[ErrorNo=%d]", "TCP/IP:<ERROR>StringCheck Error"},
+    {"IEEE1394:<ERROR>Read CreateThread NG.", "IEEE1394:<ERROR>Write CreateThread NG.",
+     "IEEE1394:<ERROR>Send Data Time Out.", "IEEE1394:(%d)<ERROR>Data Write NG.[ErrorNo=%d]",
+     "IEEE1394:<ERROR> Port Busy.", "IEEE1394:<ERROR>Data Write NG.[ErrorNo=%d]", "IEEE1394:<ERROR>StringCheck Error"},
+};
+
+void ReceivedDataSink(int kind, const unsigned char* bytes, int length) {
+  CaptureWrite(bytes, length);
+  if (RcvDsp == 1) RenderIntoLog(bytes, length);
+  if (StringCheckFlag != 1) return;
+  int state = CheckState;
+  int passed = StringCheck(length, bytes, &state);
+  CheckState = state;
+  if (passed) return;
+  LogMessage("%s", Messages[kind].stringCheck);
+  Ports[kind].receiveRun = 0;
+  if (Ports[kind].sending == 1) StopRequest = 3;
+}
+
+HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param) {
+  DWORD id;
+  HANDLE thread = CreateThread(NULL, 0, proc, param, CREATE_SUSPENDED, &id);
+  if (!thread) return NULL;
+  SetThreadPriority(thread, THREAD_PRIORITY_NORMAL);
+  ResumeThread(thread);
+  return thread;
+}
+
+int StartDriverSendThread(int kind, HWND owner) {
+  SendThreadHandle = StartThread(SendThreadProc, owner);
+  if (SendThreadHandle) return 1;
+  LogMessage("%s", Messages[kind].sendThread);
+  return 0;
+}
+
+int DirectWriteFrame(int kind, int (*write)(const unsigned char*, int, int*), const unsigned char* bytes,
+                     int length) {
+  if (WaitForSingleObject(PortMutex, 0) != WAIT_OBJECT_0) {
+    LogMessage("%s", Messages[kind].busy);
+    return 0;
+  }
+  int error = 0;
+  int done = write(bytes, length, &error);
+  if (!done) LogMessage(Messages[kind].directWrite, error);
+  ReleaseMutex(PortMutex);
+  return done;
+}
