@@ -19,3 +19,9 @@ test: build
 
 clean:
 	rm -rf build
+
+fuzz-long: deps
+	@tools/fuzz 300
+
+bench: build
+	@tools/wine-run build/win/tarvex-bench.exe

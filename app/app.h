@@ -10,3 +10,4 @@ void DisconnectionSequence();
 void AboutDialog(HWND owner);
 
 const UINT WM_SOCKET_EVENT = WM_USER + 130;
+int SelectInterfaceDialog(HWND owner);  // -1 when it cannot be shown

@@ -3,6 +3,7 @@
 #include "app/state.h"
 #include "app/ui.h"
 #include "send/driver.h"
+#include "send/engine.h"
 #include "terminal/capture.h"
 #include "terminal/log.h"
 
@@ -40,6 +41,20 @@ static void RequestStop() {
     if (Ports[kind].sending == 1) StopRequest = 3;
 }
 
+// The connected interface starts the job; with none connected the job asks for one itself.
+static void BlockTransmission(HWND wnd, WPARAM wParam, LPARAM lParam) {
+  if (TcpState == 1 && Ports[IF_TCPIP].connected == 1) {
+    DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_START_BLOCK);
+    return;
+  }
+  for (int kind : {IF_IEEE1284, IF_IEEE1394, IF_RS232C})
+    if (Ports[kind].connected == 1) {
+      DriverCommand(kind, wnd, wParam, lParam, ACTION_START_BLOCK);
+      return;
+    }
+  StartSendThread(wnd);
+}
+
 static void ToggleCheck(int item, BYTE* check) {
   int wasChecked = GetMenuState(hMainMenu, item, MF_BYCOMMAND) & MF_CHECKED;
   CheckMenuItem(hMainMenu, item, MF_BYCOMMAND | (wasChecked ? MF_UNCHECKED : MF_CHECKED));
@@ -58,6 +73,7 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
     case TB_SAVE_START: case IDM_SAVE_START: StartPreservation(wnd); break;
     case TB_SAVE_END: case IDM_SAVE_END: EndPreservation(); break;
     case TB_STOP: case IDM_STOP: RequestStop(); break;
+    case TB_BLOCK: case IDM_BLOCK: BlockTransmission(wnd, wParam, lParam); break;
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;

@@ -1,0 +1,51 @@
+#include "ports/tcpip/tcpip.h"
+#include "app/settings.h"
+#include "send/engine.h"
+
+volatile SOCKET TcpSocket = INVALID_SOCKET;
+Word TcpReconnectPending, TcpAutoReconnect, TcpRetryCount, NoRecvCounter;
+char ResolvedHostName[260];
+
+static void ResetTcpip(ConnectionBlock* block) {
+  block->bytesRead = 0;
+  block->timeOut = 300;
+  block->blockSizeValue = 1;
+  block->numberOfTimes = 1;
+  block->delayTcpip = 0;
+  block->wait = 5;
+  TcpState = 0;
+  Ports[IF_TCPIP].connected = Ports[IF_TCPIP].sending = Ports[IF_TCPIP].receiveRun = 0;
+  TcpRetryCount = TcpReconnectPending = NoRecvCounter = 0;
+}
+
+static int TcpipInit(ConnectionBlock* block) {
+  ResetTcpip(block);
+  SendThreadHandle = ReceiveThreadHandle = NULL;
+  NoRecvLimit = 600;
+  TcpAutoReconnect = 0;
+  return 1;
+}
+
+// The socket is closed here too: the process may go on after the window (tests run
+// several windows in one process), and a socket left open would keep posting events.
+static void TcpipExit(ConnectionBlock* block) {
+  ResetTcpip(block);
+  ReleaseSendThreadHandle();
+  TcpipStopReceiving();
+  TcpipCloseSocket();
+}
+
+static int TcpipCommand(HWND wnd, WPARAM wParam, LPARAM lParam, int action) {
+  switch (action) {
+    case ACTION_SOCKET_EVENT: return TcpipSocketEvent(wnd, wParam, lParam);
+    case ACTION_CONNECT: return TcpipDialog(wnd);
+    case ACTION_DISCONNECT: TcpipCloseConnection(wnd); return 1;
+    case ACTION_START_BLOCK: StartDriverSendThread(IF_TCPIP, wnd); return 0;
+  }
+  return 0;
+}
+
+static const char* TcpipDetail() { return ResolvedHostName; }
+
+const Driver TcpipDriver = {IF_TCPIP, TcpipInit, TcpipExit, TcpipCommand, TcpipBlockSender, TcpipDirectWrite,
+                            TcpipDetail};
