@@ -4,7 +4,10 @@
 #include "app/ui.h"
 #include "send/driver.h"
 #include "send/engine.h"
+#include "send/function_keys.h"
+#include "send/keyboard.h"
 #include "terminal/capture.h"
+#include "terminal/clipboard.h"
 #include "terminal/log.h"
 
 static int Connect(HWND wnd, int kind, WPARAM wParam, LPARAM lParam) {
@@ -47,7 +50,8 @@ static void BlockTransmission(HWND wnd, WPARAM wParam, LPARAM lParam) {
     DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_START_BLOCK);
     return;
   }
-  for (int kind : {IF_IEEE1284, IF_IEEE1394, IF_RS232C})
+  static const int wired[] = {IF_IEEE1284, IF_IEEE1394, IF_RS232C};
+  for (int kind : wired)
     if (Ports[kind].connected == 1) {
       DriverCommand(kind, wnd, wParam, lParam, ACTION_START_BLOCK);
       return;
@@ -69,16 +73,24 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
     case TB_IEEE1394: case IDM_IEEE1394: Connect(wnd, IF_IEEE1394, wParam, lParam); break;
     case TB_RS232C: case IDM_RS232C: Connect(wnd, IF_RS232C, wParam, lParam); break;
     case TB_DISCONNECT: case IDM_DISCONNECT: DisconnectionSequence(); break;
+    case TB_COPY: case IDM_COPY: CopySelectedLines(); break;
     case TB_CLEAR: case IDM_CLEAR: ClearLog(); break;
+    case IDM_SELECT_ALL: SelectAllAndCopy(); break;
     case TB_SAVE_START: case IDM_SAVE_START: StartPreservation(wnd); break;
     case TB_SAVE_END: case IDM_SAVE_END: EndPreservation(); break;
     case TB_STOP: case IDM_STOP: RequestStop(); break;
     case TB_BLOCK: case IDM_BLOCK: BlockTransmission(wnd, wParam, lParam); break;
+    case TB_KEY_INPUT: case IDM_KEY_INPUT:
+      if (AnyConnected()) KeyboardInputDialog(wnd);
+      break;
+    case IDM_FUNCTION_KEY: FunctionKeyDialog(wnd); break;
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;
     case IDM_END: Shutdown(wnd); break;
-    default: return 0;
+    default:
+      if (id < IDM_FKEY_FIRST || id > IDM_FKEY_FIRST + 11) return 0;
+      SendFunctionKey(id - IDM_FKEY_FIRST + 1);
   }
   return 1;
 }

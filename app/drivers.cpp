@@ -1,6 +1,7 @@
 #include "send/driver.h"
+#include "ports/tcpip/tcpip.h"
 
-const Driver* Drivers[IF_KINDS];
+const Driver* Drivers[IF_KINDS] = {NULL, NULL, NULL, NULL, &TcpipDriver, NULL};
 
 // Start-up and exit both run in this order; the USB start-up comes first because it
 // owns the port mutex that every later driver and the send thread rely on.

@@ -3,6 +3,7 @@
 #include "app/resource.h"
 #include "app/ui.h"
 #include "platform/alloc.h"
+#include "ports/tcpip/tcpip.h"
 #include "send/block_dialog.h"
 #include "send/driver.h"
 #include "terminal/log.h"
@@ -41,18 +42,19 @@ static void StopCommandEnable(int on) {
   EnableMenuCommand(IDM_STOP, on);
 }
 
-static int AllocateFileBuffer(SIZE_T bytes) {
-  fileBuffer = AllocFileBuffer(bytes ? bytes : 1);
-  FileData = fileBuffer ? (unsigned char*)GlobalLock(fileBuffer) : NULL;
-  return FileData != NULL;
-}
-
 static void FreeFileBuffer() {
   if (!fileBuffer) return;
   GlobalUnlock(fileBuffer);
   GlobalFree(fileBuffer);
   fileBuffer = NULL;
   FileData = NULL;
+}
+
+static int AllocateFileBuffer(SIZE_T bytes) {
+  fileBuffer = AllocFileBuffer(bytes ? bytes : 1);
+  FileData = fileBuffer ? (unsigned char*)GlobalLock(fileBuffer) : NULL;
+  if (!FileData) FreeFileBuffer();
+  return FileData != NULL;
 }
 
 static void CloseSendFile() {
@@ -100,19 +102,32 @@ static int TransmitFile(ConnectionBlock* block, int pieceMode) {
   return sent;
 }
 
-// Ends with -160 when the connection attempt is given up or the job is stopped.
+// Ends with -160 when the connection attempt is given up or the job is stopped. Between
+// two retries the TCP state passes through 0 while a re-connection is still pending.
 static int WaitTcpipConnected() {
   while (!(TcpState == 1 && Ports[IF_TCPIP].connected == 1)) {
-    if (TcpState == 0 || StopRequest == 3) return -160;
+    if ((TcpState == 0 && TcpReconnectPending == 0) || StopRequest == 3) return -160;
     Sleep(1);
   }
   return 0;
 }
 
+// With the wait option the printer sees a fresh connection for every file.
 static int TcpipStepBetweenFiles(HWND mainWnd, DWORD waitMs) {
-  (void)mainWnd;
-  (void)waitMs;
-  return 0;
+  if (WaitOn != 1 || ActiveKind() != IF_TCPIP) return 0;
+  TcpipCloseConnection(mainWnd);
+  Sleep(waitMs);
+  TcpState = 2;
+  TcpReconnectPending = TcpipConnect(mainWnd, 1);
+  if (TcpReconnectPending) {
+    int result = WaitTcpipConnected();
+    if (result == 0) SetSendingFlag(1);  // the close cleared it; the stop command looks for it
+    return result;
+  }
+  TcpipCloseSocket();
+  TcpState = 0;
+  LogMessage("TCP/IP:Connection Retry NG.");
+  return -160;
 }
 
 static int SendOneFile(HWND mainWnd, ConnectionBlock* block, const char* path, const char* name, DWORD waitMs) {
@@ -195,6 +210,7 @@ static void ReportResult(int result) {
 
 DWORD WINAPI SendThreadProc(LPVOID mainWindow) {
   HWND mainWnd = (HWND)mainWindow;
+  TcpReconnectPending = 0;
   StopRequest = 0;
   WaitForSingleObject(PortMutex, INFINITE);
   FilesSent = FilesTotal = 0;

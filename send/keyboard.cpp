@@ -16,10 +16,7 @@ static WNDPROC fieldProc;
 static char pendingHexDigit;  // the first digit of a hex pair, 0 when none is awaited
 static HBRUSH blueBrush, redBrush;
 
-static void SendNewlineCode() {
-  int code = KEYINNewlineCode >= 0 && KEYINNewlineCode <= 2 ? KEYINNewlineCode : 2;
-  DirectSend((const unsigned char*)newlineCodes[code], 0);
-}
+static void SendNewlineCode() { DirectSend((const unsigned char*)newlineCodes[KEYINNewlineCode], 0); }
 
 static void SendLine() {
   char text[KEY_TEXT_SIZE] = "";
@@ -145,13 +142,21 @@ static INT_PTR ColourControl(HWND control, HDC dc) {
   int id = GetDlgCtrlID(control);
   if (id == IDC_KEY_ENTRY) {
     SetTextColor(dc, KEYINHexFlag ? RGB(255, 0, 0) : RGB(0, 0, 255));
-    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-    return (INT_PTR)GetSysColorBrush(COLOR_WINDOW);
+    SetBkMode(dc, TRANSPARENT);
+    return (INT_PTR)GetStockObject(NULL_BRUSH);
   }
   if (id != IDC_KEY_ASC && id != IDC_KEY_HEX_LABEL) return FALSE;
   SetTextColor(dc, RGB(255, 255, 255));
   SetBkColor(dc, id == IDC_KEY_ASC ? RGB(0, 0, 255) : RGB(255, 0, 0));
   return (INT_PTR)(id == IDC_KEY_ASC ? blueBrush : redBrush);
+}
+
+// A hand-edited settings file may hold anything; the controls show one valid choice each.
+static void NormaliseSettings() {
+  if (KEYINNewlineCode < 0 || KEYINNewlineCode > 2) KEYINNewlineCode = 2;
+  if (KEYINSendType != 1) KEYINSendType = 0;
+  if (KEYINHexFlag != 0) KEYINHexFlag = 1;
+  if (KEYINHexFlag) KEYINSendType = 0;
 }
 
 static void OpenDialog(HWND dlg) {
@@ -162,6 +167,7 @@ static void OpenDialog(HWND dlg) {
   blueBrush = CreateSolidBrush(RGB(0, 0, 255));
   redBrush = CreateSolidBrush(RGB(255, 0, 0));
   pendingHexDigit = 0;
+  NormaliseSettings();
   ShowSettings(dlg);
   SetFocus(entryField);
 }

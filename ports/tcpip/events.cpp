@@ -12,6 +12,7 @@ static void RetryConnect(HWND wnd) {
 }
 
 static int Connected() {
+  TcpReconnectPending = 0;  // the attempt it marked has been answered
   Ports[IF_TCPIP].connected = 1;
   ConnectionLogMessage("TCP/IP:Connected.");
   StatusPart0Update();

@@ -1,0 +1,5 @@
+// Lines of the terminal log to the clipboard as plain text, each ended by CR LF.
+#pragma once
+
+void CopySelectedLines();
+void SelectAllAndCopy();

@@ -1,0 +1,233 @@
+#include "tests/win/harness.h"
+#include "tests/win/fake_driver.h"
+#include "app/resource.h"
+#include "app/state.h"
+#include "send/engine.h"
+#include <gtest/gtest.h>
+
+// Shared with the send job tests (send_test.cpp).
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths);
+std::vector<std::string> ListEntries(HWND dlg);
+HWND OpenBlockDialog();
+bool JobEnded(int ms = 5000);
+void ResetJobOptions();
+
+class BlockDialog : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    InstallFakeDriver();
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+    PostCommand(IDM_RS232C);
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
+    dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+  }
+  void TearDown() override {
+    StopApp();
+    RemoveFakeDriver();
+    ResetJobOptions();
+  }
+  std::string File(const std::string& name, const std::string& bytes) {
+    std::string path = folder + "\\" + name;
+    WriteBytes(path, bytes);
+    return path;
+  }
+  // Presses "Transmission(&S)"; the text the field shows afterwards while the dialog stays.
+  std::string TransmitCorrects(int id) {
+    Click(dlg, IDOK);
+    Sleep(300);
+    return IsWindowVisible(dlg) ? Text(dlg, id) : "<closed>";
+  }
+  // A button pressed and carried out before the next step (Click only posts it).
+  void Press(int id) { SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id)); }
+  void Select(const std::vector<int>& entries) {
+    HWND list = GetDlgItem(dlg, IDC_BLK_LIST);
+    SendMessageA(list, LB_SETSEL, FALSE, -1);
+    for (int entry : entries) SendMessageA(list, LB_SETSEL, TRUE, entry);
+  }
+  std::string folder;
+  HWND dlg = NULL;
+};
+
+TEST_F(BlockDialog, TransmissionCorrectsOutOfRangeFieldsAndStaysOpen) {
+  std::string a = File("a.bin", "A");
+  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
+  SetText(dlg, IDC_BLK_TIMEOUT, "0");
+  EXPECT_EQ("300", TransmitCorrects(IDC_BLK_TIMEOUT));
+  SetText(dlg, IDC_BLK_TIMEOUT, "301");
+  EXPECT_EQ("300", TransmitCorrects(IDC_BLK_TIMEOUT));
+  SetText(dlg, IDC_BLK_TIMEOUT, "20");
+  SetCheck(dlg, IDC_BLK_WAIT_ON, true);
+  SetText(dlg, IDC_BLK_WAIT, "3");
+  EXPECT_EQ("5", TransmitCorrects(IDC_BLK_WAIT));
+  SetText(dlg, IDC_BLK_WAIT, "500");
+  EXPECT_EQ("300", TransmitCorrects(IDC_BLK_WAIT));
+  SetCheck(dlg, IDC_BLK_WAIT_ON, false);
+  SetText(dlg, IDC_BLK_SIZE, "0");
+  EXPECT_EQ("1", TransmitCorrects(IDC_BLK_SIZE));
+  SetText(dlg, IDC_BLK_TIMES, "0");
+  EXPECT_EQ("1", TransmitCorrects(IDC_BLK_TIMES));
+  SetText(dlg, IDC_BLK_DELAY, "10001");
+  EXPECT_EQ("0", TransmitCorrects(IDC_BLK_DELAY));
+  SetText(dlg, IDC_BLK_DELAY, "10000");
+  EXPECT_EQ("10000", TransmitCorrects(IDC_BLK_DELAY));  // the list is still empty
+  EXPECT_TRUE(WaitDialog("Error", 300) == NULL);
+  EXPECT_TRUE(LogLines().empty());
+
+  DropOnDialog(dlg, {a});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_EQ("A", FakeReceived());
+  EXPECT_EQ(10000, Ports[IF_RS232C].interval);
+  EXPECT_EQ(1, TimeOutOn);
+  dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  EXPECT_EQ("20", Text(dlg, IDC_BLK_TIMEOUT));
+  EXPECT_EQ("10000", Text(dlg, IDC_BLK_DELAY));
+  EXPECT_FALSE(IsChecked(dlg, IDC_BLK_TIMEOUT_ON));  // cleared at every opening but on TCP/IP
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+}
+
+TEST_F(BlockDialog, BlockSizeCountsKilobytesOnlyWithTheKbyteBox) {
+  std::string bytes(10000, 'k');
+  std::string big = File("big.bin", bytes), small = File("small.bin", "0123456789");
+  DropOnDialog(dlg, {big});
+  SetText(dlg, IDC_BLK_SIZE, "4");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  std::vector<size_t> sizes;
+  for (const std::string& piece : Fake.pieces) sizes.push_back(piece.size());
+  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), sizes);
+
+  Fake.pieces.clear();
+  dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  Press(IDC_BLK_CLEAR);
+  DropOnDialog(dlg, {small});
+  SetCheck(dlg, IDC_BLK_KBYTE, false);
+  EXPECT_EQ("4", Text(dlg, IDC_BLK_SIZE));
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_EQ(std::vector<std::string>({"0123", "4567", "89"}), Fake.pieces);
+}
+
+TEST_F(BlockDialog, HighSpeedTurnsOffTimeOutWaitAndDelay) {
+  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
+  SetCheck(dlg, IDC_BLK_WAIT_ON, true);
+  SetText(dlg, IDC_BLK_DELAY, "250");
+  SetCheck(dlg, IDC_BLK_HIGH_SPEED, true);
+  for (int id : {IDC_BLK_TIMEOUT_ON, IDC_BLK_TIMEOUT, IDC_BLK_WAIT_ON, IDC_BLK_WAIT, IDC_BLK_DELAY})
+    EXPECT_FALSE(IsEnabled(dlg, id)) << id;
+  EXPECT_FALSE(IsChecked(dlg, IDC_BLK_TIMEOUT_ON));
+  EXPECT_FALSE(IsChecked(dlg, IDC_BLK_WAIT_ON));
+  EXPECT_EQ("0", Text(dlg, IDC_BLK_DELAY));
+  EXPECT_EQ(0, TimeOutOn);
+  EXPECT_EQ(0, WaitOn);
+  EXPECT_EQ(1, HighSpeed);
+  SetCheck(dlg, IDC_BLK_HIGH_SPEED, false);
+  for (int id : {IDC_BLK_TIMEOUT_ON, IDC_BLK_TIMEOUT, IDC_BLK_WAIT_ON, IDC_BLK_WAIT, IDC_BLK_DELAY})
+    EXPECT_TRUE(IsEnabled(dlg, id)) << id;
+  EXPECT_EQ(0, HighSpeed);
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+}
+
+TEST_F(BlockDialog, ListEditingMovesOneEntryAndAppendsDropsSorted) {
+  std::string a = folder + "\\a", b = folder + "\\B", c = folder + "\\c";
+  DropOnDialog(dlg, {c, a, b});
+  EXPECT_EQ(std::vector<std::string>({a, b, c}), ListEntries(dlg));
+  Select({0, 1});
+  Click(dlg, IDC_BLK_UP);
+  EXPECT_EQ("It is one file that it can move. Please re-choose.", AnswerMessageBox("Error", IDOK));
+  Select({0});
+  Press(IDC_BLK_UP);
+  Select({2});
+  Press(IDC_BLK_DOWN);
+  Select({1});
+  Press(IDC_BLK_DOWN);
+  EXPECT_EQ(std::vector<std::string>({a, c, b}), ListEntries(dlg));
+  EXPECT_EQ(1, SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_GETSEL, 2, 0));
+
+  std::string d = folder + "\\D";
+  Select({0});
+  DropOnDialog(dlg, {d});  // a drop appends whatever is selected
+  Select({0, 3});
+  Press(IDC_BLK_DELETE);
+  EXPECT_EQ(std::vector<std::string>({c, b}), ListEntries(dlg));
+  Press(IDC_BLK_CLEAR);
+  EXPECT_TRUE(ListEntries(dlg).empty());
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+}
+
+TEST_F(BlockDialog, CancelKeepsTheListOfTheLastStartedJob) {
+  std::string a = File("a.bin", "A"), b = File("b.bin", "B"), c = File("c.bin", "C");
+  DropOnDialog(dlg, {a, b});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+
+  dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  EXPECT_EQ(std::vector<std::string>({a, b}), ListEntries(dlg));
+  DropOnDialog(dlg, {c});
+  Select({0});
+  Press(IDC_BLK_DELETE);
+  EXPECT_EQ(std::vector<std::string>({b, c}), ListEntries(dlg));
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+
+  dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  EXPECT_EQ(std::vector<std::string>({a, b}), ListEntries(dlg));
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_EQ("ABAB", FakeReceived());
+}
+
+// The name typed into the file dialog, as a user would, and confirmed.
+static HWND ChooseInFileDialog(const char* title, const std::string& path) {
+  HWND chooser = WaitDialog(title);
+  HWND name = GetDlgItem(chooser, 0x47c);  // the explorer-style name combo
+  if (!name) name = GetDlgItem(chooser, 0x480);
+  SetWindowTextA(name, path.c_str());
+  PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+  return chooser;
+}
+
+// Says yes to the question the file dialog asks before replacing a file.
+static bool AnswerOverwrite(HWND chooser) {
+  HWND question = NULL;
+  WaitFor([&] {
+    for (HWND wnd = NULL; (wnd = FindWindowExA(NULL, wnd, "#32770", NULL)) != NULL;)
+      if (GetWindow(wnd, GW_OWNER) == chooser && IsWindowVisible(wnd)) question = wnd;
+    return question != NULL;
+  });
+  return question && PostMessageA(question, WM_COMMAND, IDYES, 0);
+}
+
+TEST_F(BlockDialog, ListFileRoundTripsAndABadOneLeavesTheListAlone) {
+  std::string listFile = folder + "\\files.lst", blank = folder + "\\blank.lst";
+  WriteBytes(listFile, "first\rsecond\r\rthird");
+  WriteBytes(blank, "\r\n\r\n");
+  Click(dlg, IDC_BLK_CALL);
+  ASSERT_TRUE(DialogGone(ChooseInFileDialog("Please choose a reading file.", listFile)));
+  EXPECT_TRUE(WaitFor([&] { return ListEntries(dlg).size() == 3; }, 2000));
+  EXPECT_EQ(std::vector<std::string>({"first", "second", "third"}), ListEntries(dlg));
+  EXPECT_EQ(listFile, Text(dlg, IDC_BLK_RECORD_NAME));
+
+  Click(dlg, IDC_BLK_CALL);
+  ASSERT_TRUE(DialogGone(ChooseInFileDialog("Please choose a reading file.", blank)));
+  EXPECT_EQ("A file was not able to be read.", AnswerMessageBox("Error", IDOK));
+  EXPECT_EQ(3u, ListEntries(dlg).size());
+
+  Click(dlg, IDC_BLK_PRESERVE);
+  HWND chooser = ChooseInFileDialog("Please choose a preservation file.", blank);
+  ASSERT_TRUE(AnswerOverwrite(chooser));
+  ASSERT_TRUE(DialogGone(chooser));
+  EXPECT_TRUE(WaitFor([&] { return ReadBytes(blank) == "first\r\nsecond\r\nthird\r\n"; }));
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+}

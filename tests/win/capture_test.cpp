@@ -1,0 +1,70 @@
+#include "tests/win/harness.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "app/state.h"
+#include "send/driver.h"
+#include <gtest/gtest.h>
+
+class Capture : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+  }
+  void TearDown() override {
+    StopApp();
+    RcvDsp = 1;
+    StringCheckFlag = 0;
+    CheckState = 1;
+  }
+  HWND OpenCaptureDialog() {
+    PostCommand(IDM_SAVE_START);
+    return WaitDialog("A setup of a preservation place");
+  }
+  std::string folder;
+};
+
+TEST_F(Capture, AnEmptyNameIsRefusedAndPreservationStaysOff) {
+  HWND dlg = OpenCaptureDialog();
+  ASSERT_TRUE(dlg != NULL);
+  Click(dlg, IDOK);
+  EXPECT_EQ("The file for preservation cannot be opened.", AnswerMessageBox("Error", IDOK));
+  EXPECT_EQ(0, PreservationFlag);
+  PostCommand(IDM_NOP_G);
+  EXPECT_TRUE(WaitFor([] { return MenuEnabled(IDM_SAVE_START); }));
+  EXPECT_FALSE(MenuEnabled(IDM_SAVE_END));
+}
+
+TEST_F(Capture, TheFileHoldsExactlyTheReceivedBytesWhateverTheDisplay) {
+  HWND dlg = OpenCaptureDialog();
+  ASSERT_TRUE(dlg != NULL);
+  std::string path = folder + "\\capture.bin";
+  SetText(dlg, IDC_CAP_NAME, path);
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 1; }));
+
+  std::string all;
+  for (int b = 0; b < 256; b++) all += (char)b;
+  std::string fed;
+  auto feed = [&](const std::string& bytes) {
+    ReceivedDataSink(IF_RS232C, (const unsigned char*)bytes.data(), (int)bytes.size());
+    fed += bytes;
+  };
+  RcvDsp = 1;
+  feed(all);
+  RcvDsp = 0;
+  feed(std::string("\0\r\n\x1b\xff\x80", 6));
+  StringCheckFlag = 1;
+  feed("@PX\r\r@@");
+  std::string last = LogLines().back();  // it may continue the open received-data line
+  EXPECT_EQ("RS232C:<ERROR>StringCheck Error", last.substr(last.size() - 31));
+  EXPECT_EQ("Write        269 ( byte )", StatusText(2));
+  EXPECT_EQ(fed, ReadBytes(path));
+
+  PostCommand(IDM_SAVE_END);
+  EXPECT_TRUE(WaitFor([] { return PreservationFlag == 0; }));
+  EXPECT_EQ("Write          0 ( byte )", StatusText(2));
+  feed("after");
+  EXPECT_EQ(fed.substr(0, 269), ReadBytes(path));
+}

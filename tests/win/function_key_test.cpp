@@ -1,0 +1,138 @@
+#include "tests/win/harness.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "app/state.h"
+#include <gtest/gtest.h>
+#include <string.h>
+
+static const int fields[12] = {IDC_FK_F1, IDC_FK_F2, IDC_FK_F3, IDC_FK_F4,  IDC_FK_F5,  IDC_FK_F6,
+                               IDC_FK_F7, IDC_FK_F8, IDC_FK_F9, IDC_FK_F10, IDC_FK_F11, IDC_FK_F12};
+
+class FunctionKey : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+  }
+  void TearDown() override {
+    StopApp();
+    memset(FunctionKeys, 0, sizeof FunctionKeys);
+  }
+  void Open() {
+    PostCommand(IDM_FUNCTION_KEY);
+    dlg = WaitDialog("A setup of a function key");
+    ASSERT_TRUE(dlg != NULL);
+  }
+  std::vector<std::string> Fields() {
+    std::vector<std::string> texts;
+    for (int id : fields) texts.push_back(Text(dlg, id));
+    return texts;
+  }
+  std::string folder;
+  HWND dlg = NULL;
+};
+
+// Types the path into a file dialog's name field and presses its OK button.
+static bool ChooseInFileDialog(const char* title, const std::string& path) {
+  HWND box = WaitDialog(title);
+  if (!box) return false;
+  HWND name = GetDlgItem(box, 0x047C);
+  if (name) {
+    HWND inner = FindWindowExA(name, NULL, "Edit", NULL);
+    if (inner) name = inner;
+  } else {
+    name = GetDlgItem(box, 0x0480);
+  }
+  if (!name) return false;
+  SendMessageA(name, WM_SETTEXT, 0, (LPARAM)path.c_str());
+  PostMessageA(box, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(box, IDOK));
+  return DialogGone(box);
+}
+
+TEST_F(FunctionKey, OkWithABadEscapeMarksItAndStoresNoKey) {
+  strcpy(FunctionKeys[1], "kept");
+  Open();
+  EXPECT_EQ("kept", Text(dlg, IDC_FK_F2));
+  SetText(dlg, IDC_FK_F1, "new\\r\\n");
+  SetText(dlg, IDC_FK_F3, "ab\\qc");
+  SetText(dlg, IDC_FK_F5, "\\xZ");
+  Click(dlg, IDOK);
+  EXPECT_EQ("An escape character is inaccurate.", AnswerMessageBox("Error", IDOK));
+  DWORD start = 0, end = 0;
+  SendDlgItemMessageA(dlg, IDC_FK_F3, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+  EXPECT_EQ(2u, start);
+  EXPECT_EQ(4u, end);
+  GUITHREADINFO ui = {};
+  ui.cbSize = sizeof ui;
+  GetGUIThreadInfo(GetWindowThreadProcessId(dlg, NULL), &ui);
+  EXPECT_EQ(GetDlgItem(dlg, IDC_FK_F3), ui.hwndFocus);
+  EXPECT_TRUE(IsWindowVisible(dlg));
+  EXPECT_STREQ("", FunctionKeys[0]);
+  EXPECT_STREQ("kept", FunctionKeys[1]);
+
+  SetText(dlg, IDC_FK_F3, "x\\x41");
+  Click(dlg, IDOK);
+  EXPECT_EQ("An escape character is inaccurate.", AnswerMessageBox("Error", IDOK));
+  SendDlgItemMessageA(dlg, IDC_FK_F5, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+  EXPECT_EQ(0u, start);
+  EXPECT_EQ(3u, end);
+  EXPECT_STREQ("", FunctionKeys[0]);
+
+  SetText(dlg, IDC_FK_F5, "");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_STREQ("new\\r\\n", FunctionKeys[0]);
+  EXPECT_STREQ("kept", FunctionKeys[1]);
+  EXPECT_STREQ("x\\x41", FunctionKeys[2]);
+}
+
+TEST_F(FunctionKey, ClearEmptiesTheFieldsAndCancelKeepsTheTable) {
+  strcpy(FunctionKeys[0], "one");
+  strcpy(FunctionKeys[11], "twelve");
+  Open();
+  EXPECT_EQ("twelve", Text(dlg, IDC_FK_F12));
+  Click(dlg, IDC_FK_CLEAR);
+  EXPECT_TRUE(WaitFor([&] { return Fields() == std::vector<std::string>(12); }));
+  EXPECT_STREQ("one", FunctionKeys[0]);
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_STREQ("one", FunctionKeys[0]);
+  EXPECT_STREQ("twelve", FunctionKeys[11]);
+}
+
+TEST_F(FunctionKey, SavedFieldsComeBackAndAMalformedFileChangesNothing) {
+  Open();
+  SetText(dlg, IDC_FK_F1, "a\\r");
+  SetText(dlg, IDC_FK_F12, "z,z");
+  std::string path = folder + "\\keys.txt";
+  Click(dlg, IDC_FK_SAVE);
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a preservation file.", path));
+  std::string expected = "01,a\\r\r\n";
+  for (int key = 2; key <= 11; key++) expected += (key < 10 ? "0" : "") + std::to_string(key) + ",\r\n";
+  expected += "12,z,z\r\n";
+  EXPECT_TRUE(WaitFor([&] { return ReadBytes(path) == expected; })) << ReadBytes(path);
+  EXPECT_STREQ("", FunctionKeys[0]) << "saving does not store";
+
+  Click(dlg, IDC_FK_CLEAR);
+  Click(dlg, IDC_FK_LOAD);
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", path));
+  EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_FK_F12) == "z,z"; }));
+  EXPECT_EQ("a\\r", Text(dlg, IDC_FK_F1));
+
+  std::string single = folder + "\\single.txt";
+  WriteBytes(single, "03,xyz");
+  Click(dlg, IDC_FK_LOAD);
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", single));
+  std::vector<std::string> onlyF3(12);
+  onlyF3[2] = "xyz";
+  EXPECT_TRUE(WaitFor([&] { return Fields() == onlyF3; }));
+
+  for (const char* bad : {"01,a\r\n13,abc\r\n", "01,a\r\n\r\n02,b"}) {
+    WriteBytes(single, bad);
+    Click(dlg, IDC_FK_LOAD);
+    ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", single));
+    EXPECT_EQ("A file format is inaccurate.", AnswerMessageBox("Error", IDOK));
+    EXPECT_EQ(onlyF3, Fields()) << bad;
+  }
+}

@@ -1,0 +1,352 @@
+#include "tests/win/harness.h"
+#include "tests/win/fake_driver.h"
+#include "app/resource.h"
+#include "app/state.h"
+#include "platform/alloc.h"
+#include "send/block_dialog.h"
+#include "send/engine.h"
+#include "sim/server.h"
+#include <shlobj.h>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+// What the shell hands a window that accepts dropped files.
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
+  std::string names;
+  for (const std::string& path : paths) names += path + '\0';
+  names += '\0';
+  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
+  DROPFILES* files = (DROPFILES*)GlobalLock(drop);
+  files->pFiles = sizeof(DROPFILES);
+  memcpy((char*)(files + 1), names.data(), names.size());
+  GlobalUnlock(drop);
+  SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
+}
+
+std::vector<std::string> ListEntries(HWND dlg) {
+  std::vector<std::string> entries;
+  HWND list = GetDlgItem(dlg, IDC_BLK_LIST);
+  char name[300];
+  int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; i++) {
+    SendMessageA(list, LB_GETTEXT, i, (LPARAM)name);
+    entries.push_back(name);
+  }
+  return entries;
+}
+
+HWND OpenBlockDialog() {
+  PostCommand(IDM_BLOCK);
+  return WaitDialog("Block transmission");
+}
+
+bool JobEnded(int ms = 5000) {
+  return WaitFor([] { return SendThreadHandle == NULL && WaitForSingleObject(PortMutex, 0) == WAIT_OBJECT_0; }, ms) &&
+         ReleaseMutex(PortMutex);
+}
+
+// Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
+bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1") {
+  HWND dlg = OpenBlockDialog();
+  if (!dlg) return false;
+  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+  DropOnDialog(dlg, paths);
+  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
+  SetText(dlg, IDC_BLK_SIZE, blockSize);
+  Click(dlg, IDOK);
+  return DialogGone(dlg) && JobEnded();
+}
+
+// The job options live as long as the process; each test starts from the program's own start values.
+void ResetJobOptions() {
+  KbyteFlag = OrderOption = 1;
+  WaitOn = TimeOutOn = HighSpeed = 0;
+  BlockSizeBytes = 1024;
+  FileTable.clear();
+  FileBufferAllocLimit = 0;
+}
+
+bool HasLine(const std::string& line) {
+  std::vector<std::string> lines = LogLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::vector<std::string> LinesWith(const std::string& part) {
+  std::vector<std::string> found;
+  for (const std::string& line : LogLines())
+    if (line.find(part) != std::string::npos) found.push_back(line);
+  return found;
+}
+
+class SendJob : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    InstallFakeDriver();
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+    PostCommand(IDM_RS232C);
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
+  }
+  void TearDown() override {
+    StopApp();
+    RemoveFakeDriver();
+    ResetJobOptions();
+  }
+  std::string File(const std::string& name, const std::string& bytes) {
+    std::string path = folder + "\\" + name;
+    WriteBytes(path, bytes);
+    return path;
+  }
+  std::string folder;
+};
+
+TEST_F(SendJob, OrderOptionRepeatsTheListOrEachFileAndTheCounterCarriesOn) {
+  std::string a = File("a.bin", "AAAA"), b = File("b.bin", "bb");
+  ASSERT_TRUE(RunJob({a, b}, 3));
+  EXPECT_EQ("AAAAbbAAAAbbAAAAbb", FakeReceived());
+  EXPECT_EQ(":     6 /      6", StatusText(1).substr(StatusText(1).size() - 16));
+  std::vector<std::string> expected = {"RS232C:Data Send Start.", "RS232C:(1)SendDataFile = " + a,
+                                       "RS232C:(1)SendDataSize = 4byte"};
+  std::vector<std::string> lines = LogLines();
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 3));
+  EXPECT_EQ(0u, lines[3].find("RS232C:(1)SendTime = "));
+  EXPECT_EQ("ms", lines[3].substr(lines[3].size() - 2));
+  EXPECT_EQ("RS232C:Data Send End.", lines.back());
+  EXPECT_EQ(6u, LinesWith("SendTime = ").size());
+
+  Fake.pieces.clear();
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  SetCheck(dlg, IDC_BLK_ORDER, false);
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_EQ("AAAAAAAAAAAAbbbbbb", FakeReceived());
+  EXPECT_TRUE(HasLine("RS232C:(7)SendDataFile = " + a));
+  EXPECT_TRUE(HasLine("RS232C:(12)SendDataFile = " + b));
+  EXPECT_EQ(":     6 /      6", StatusText(1).substr(StatusText(1).size() - 16));
+}
+
+TEST_F(SendJob, MissingFileEndsTheJobBeforeAnythingIsSent) {
+  std::string missing = folder + "\\a_gone.bin", b = File("b.bin", "data");
+  ASSERT_TRUE(RunJob({b, missing}, 2));
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data File Handle NG."));
+  EXPECT_TRUE(Fake.pieces.empty());
+  EXPECT_TRUE(LinesWith("SendDataFile").empty());
+  EXPECT_FALSE(HasLine("RS232C:Data Send End."));
+  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
+}
+
+TEST_F(SendJob, StopDuringAFileEndsTheJobWithSendNG) {
+  std::string big = File("big.bin", std::string(40 * 1024, 'x'));
+  Fake.pieceDelayMs = 50;
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {big});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return FakeReceived().size() >= 2048; }));
+  EXPECT_TRUE(ToolbarEnabled(TB_STOP));
+  PostCommand(IDM_STOP);
+  ASSERT_TRUE(JobEnded());
+  EXPECT_LT(FakeReceived().size(), 40u * 1024);
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
+  EXPECT_TRUE(LinesWith("SendTime").empty());
+  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
+  EXPECT_FALSE(MenuEnabled(IDM_STOP));
+}
+
+TEST_F(SendJob, WithoutMemoryForTheWholeFileItGoesIn4096BytePieces) {
+  std::string bytes;
+  for (int i = 0; i < 10000; i++) bytes += (char)(i * 7 + i / 256);
+  std::string path = File("pieces.bin", bytes);
+  FileBufferAllocLimit = 4096;
+  ASSERT_TRUE(RunJob({path}, 1, "8"));
+  std::vector<size_t> sizes;
+  for (const std::string& piece : Fake.pieces) sizes.push_back(piece.size());
+  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), sizes);
+  EXPECT_TRUE(FakeReceived() == bytes);
+  EXPECT_TRUE(HasLine("RS232C:(1)SendDataSize = 10000byte"));
+  EXPECT_TRUE(HasLine("RS232C:Data Send End."));
+
+  FileBufferAllocLimit = 100;
+  ASSERT_TRUE(RunJob({path}));
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data File Memory overflow NG."));
+  EXPECT_EQ(3u, Fake.pieces.size());
+}
+
+TEST_F(SendJob, EmptyFileCountsAsSent) {
+  std::string empty = File("a_empty.bin", ""), b = File("b.bin", "B");
+  ASSERT_TRUE(RunJob({empty, b}));
+  EXPECT_TRUE(HasLine("RS232C:(1)SendDataSize = 0byte"));
+  EXPECT_EQ(1u, LinesWith("RS232C:(1)SendTime = ").size());
+  EXPECT_TRUE(HasLine("RS232C:(2)SendDataFile = " + b));
+  EXPECT_TRUE(HasLine("RS232C:Data Send End."));
+  EXPECT_EQ("B", FakeReceived());
+  EXPECT_EQ(":     2 /      2", StatusText(1).substr(StatusText(1).size() - 16));
+}
+
+TEST_F(SendJob, WaitLiesBetweenFilesOnly) {
+  std::string a = File("a.bin", "A");
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {a});
+  SetText(dlg, IDC_BLK_TIMES, "2");
+  SetCheck(dlg, IDC_BLK_WAIT_ON, true);
+  SetText(dlg, IDC_BLK_WAIT, "5");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_TRUE(WaitFor([] { return Fake.pieces.size() == 1; }, 2500));
+  Sleep(2500);
+  EXPECT_EQ(1u, Fake.pieces.size());
+  ASSERT_TRUE(JobEnded(5000));
+  EXPECT_EQ("AA", FakeReceived());
+  std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(8u, lines.size());
+  EXPECT_EQ("RS232C:Data Send Start.", lines[0]);
+  EXPECT_EQ("RS232C:(2)SendDataFile = " + a, lines[4]);
+  EXPECT_EQ("RS232C:Data Send End.", lines[7]);
+}
+
+TEST_F(SendJob, CancelledDialogEndsTheJobSilently) {
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {File("a.bin", "A")});
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(Fake.pieces.empty());
+  EXPECT_EQ(2, Ports[IF_RS232C].sending);
+}
+
+class UnconnectedJob : public SendJob {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    InstallFakeDriver();
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+  }
+};
+
+TEST_F(UnconnectedJob, TheJobAsksForAnInterfaceAndEndsSilentlyWhenRefused) {
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {File("a.bin", "A")});
+  Click(dlg, IDOK);
+  HWND select = WaitDialog("Selection of I/F");
+  ASSERT_TRUE(select);
+  Click(select, IDCANCEL);
+  ASSERT_TRUE(DialogGone(select) && JobEnded());
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_TRUE(Fake.pieces.empty());
+  EXPECT_EQ(0, Ports[IF_RS232C].connected);
+}
+
+TEST_F(UnconnectedJob, TheChosenInterfaceConnectsAndSends) {
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  std::string a = File("a.bin", "hello");
+  DropOnDialog(dlg, {a});
+  Click(dlg, IDOK);
+  HWND select = WaitDialog("Selection of I/F");
+  ASSERT_TRUE(select);
+  Click(select, IDOK);  // nothing chosen yet: the dialog stays
+  Sleep(300);
+  EXPECT_TRUE(IsWindowVisible(select));
+  Click(select, IDC_SEL_RS232C);
+  Click(select, IDOK);
+  ASSERT_TRUE(DialogGone(select) && JobEnded());
+  EXPECT_EQ(1, Ports[IF_RS232C].connected);
+  EXPECT_EQ("hello", FakeReceived());
+  EXPECT_TRUE(HasLine("RS232C:(1)SendDataFile = " + a));
+  EXPECT_TRUE(HasLine("RS232C:Data Send End."));
+}
+
+class TcpipJob : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    port = SimStart("127.0.0.1", 0);
+    ASSERT_NE(0, port);
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+  }
+  void TearDown() override {
+    StopApp();
+    SimStop();
+    ResetJobOptions();
+  }
+  void ConfirmTcpipDialog() {
+    HWND dlg = WaitDialog("TCP/IP(Network)");
+    ASSERT_TRUE(dlg);
+    SetText(dlg, IDC_TCP_HOST, "127.0.0.1");
+    SetText(dlg, IDC_TCP_PORT, std::to_string(port));
+    SetCheck(dlg, IDC_TCP_BIDIR, false);
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+  }
+  // Two one-byte files with the wait option at its least, 5 seconds.
+  void StartWaitingJob() {
+    WriteBytes(folder + "\\a.bin", "A");
+    WriteBytes(folder + "\\b.bin", "B");
+    HWND dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+    DropOnDialog(dlg, {folder + "\\a.bin", folder + "\\b.bin"});
+    SetText(dlg, IDC_BLK_TIMES, "1");
+    SetText(dlg, IDC_BLK_SIZE, "1");
+    SetCheck(dlg, IDC_BLK_WAIT_ON, true);
+    SetText(dlg, IDC_BLK_WAIT, "5");
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+  }
+  std::string folder;
+  int port = 0;
+};
+
+TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnection) {
+  std::string a = folder + "\\a.bin";
+  WriteBytes(a, "over tcp");
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {a});
+  SetText(dlg, IDC_BLK_TIMES, "1");
+  SetText(dlg, IDC_BLK_SIZE, "1");
+  Click(dlg, IDOK);
+  HWND select = WaitDialog("Selection of I/F");
+  ASSERT_TRUE(select);
+  Click(select, IDC_SEL_TCPIP);
+  Click(select, IDOK);
+  ConfirmTcpipDialog();
+  ASSERT_TRUE(DialogGone(select) && JobEnded());
+  EXPECT_TRUE(WaitFor([] { return SimReceived() == "over tcp"; }));
+  EXPECT_TRUE(HasLine("TCP/IP:(1)SendDataFile = " + a));
+  EXPECT_TRUE(HasLine("TCP/IP:Data Send End."));
+}
+
+TEST_F(TcpipJob, WithTheWaitOptionEachFileGetsAFreshConnection) {
+  PostCommand(IDM_TCPIP);
+  ConfirmTcpipDialog();
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
+  StartWaitingJob();
+  ASSERT_TRUE(WaitFor([] { return SimReceived() == "AB"; }, 10000));
+  ASSERT_TRUE(JobEnded(10000));  // the last file is followed by a re-connection too
+  EXPECT_EQ(3, SimGetStats().connections);  // one per file and the one left open after the job
+  EXPECT_TRUE(HasLine("TCP/IP:Connection Retry Start."));
+  EXPECT_TRUE(HasLine("TCP/IP:(2)SendDataFile = " + folder + "\\b.bin"));
+  EXPECT_TRUE(HasLine("TCP/IP:Data Send End."));
+}
+
+TEST_F(TcpipJob, AReconnectionThatGivesUpEndsTheJob) {
+  PostCommand(IDM_TCPIP);
+  ConfirmTcpipDialog();
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
+  StartWaitingJob();
+  ASSERT_TRUE(WaitFor([] { return SimReceived() == "A"; }));
+  SimSetRefuse(1);
+  ASSERT_TRUE(JobEnded(25000));
+  EXPECT_TRUE(HasLine("TCP/IP:Connection Retry Timeout."));
+  EXPECT_TRUE(LinesWith("b.bin").empty());
+  EXPECT_TRUE(LinesWith("Data Send End.").empty());
+  EXPECT_EQ(0, TcpState);
+}
