@@ -1,5 +1,6 @@
 #include "send/driver.h"
 #include "app/settings.h"
+#include "app/ui.h"
 #include "send/engine.h"
 #include "terminal/capture.h"
 #include "terminal/log.h"
@@ -34,6 +35,18 @@ void ReceivedDataSink(int kind, const unsigned char* bytes, int length) {
   LogMessage("%s", Messages[kind].stringCheck);
   Ports[kind].receiveRun = 0;
   if (Ports[kind].sending == 1) StopRequest = 3;
+}
+
+// Each update is a round trip to the window's thread; with small blocks that would cost
+// more than the sending itself, so the bar is refreshed at most every 50 ms, and always
+// when the file is complete.
+void ShowSendProgress(const ConnectionBlock* block) {
+  static DWORD lastShown;
+  if (HighSpeed) return;
+  DWORD now = GetTickCount();
+  if ((uint32_t)BytesSent < block->fileSize && now - lastShown < 50) return;
+  lastShown = now;
+  StatusPart1Update(BytesSent, block->fileSize);
 }
 
 HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param) {

@@ -32,6 +32,8 @@ extern const DriverMessages Messages[IF_KINDS];
 
 // Every chunk a receive path reads goes here: capture, rendering, string check.
 void ReceivedDataSink(int kind, const unsigned char* bytes, int length);
+// A block sender's progress in status part 1, unless the job runs at high speed.
+void ShowSendProgress(const ConnectionBlock* block);
 // Creates a thread at normal priority; NULL on failure.
 HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param);
 // The send thread for a connected driver's start-block-transmission action.

@@ -1,6 +1,5 @@
 #include "ports/tcpip/tcpip.h"
 #include "app/app.h"
-#include "app/ui.h"
 #include "send/engine.h"
 #include "terminal/log.h"
 
@@ -25,10 +24,6 @@ static int SendSome(const unsigned char* bytes, int length, int* error) {
   timeval wait = {0, 10000};
   select(0, NULL, &writable, NULL, &wait);
   return 0;
-}
-
-static void ShowProgress(ConnectionBlock* block) {
-  if (!HighSpeed) StatusPart1Update(BytesSent, block->fileSize);
 }
 
 static void Pause(ConnectionBlock* block) {
@@ -57,7 +52,7 @@ static int SendPiece(ConnectionBlock* block, const unsigned char* bytes, uint32_
     done += sent;
     BytesSent = BytesSent + sent;
     if (done == length) break;
-    if (sent) ShowProgress(block);
+    if (sent) ShowSendProgress(block);
     if (StopRequest == 3) return Stopped();
   }
   if (TcpipSendObserver) TcpipSendObserver((int)length);
@@ -67,10 +62,10 @@ static int SendPiece(ConnectionBlock* block, const unsigned char* bytes, uint32_
 int TcpipBlockSender(ConnectionBlock* block, int counter) {
   const unsigned char* data = FileData;
   uint32_t size = BlockSizeBytes, total = block->bytesRead;
-  ShowProgress(block);
+  ShowSendProgress(block);
   if (size == 0 || total < size) {
     if (!SendPiece(block, data, total, counter)) return 0;
-    ShowProgress(block);
+    ShowSendProgress(block);
     if ((uint32_t)BytesSent < block->fileSize) Pause(block);
     return 1;
   }
@@ -79,12 +74,12 @@ int TcpipBlockSender(ConnectionBlock* block, int counter) {
     if (!SendPiece(block, data, size, counter)) return 0;
     int endOfFile = i == blocks - 1 && rest == 0 && (uint32_t)BytesSent >= block->fileSize;
     if (!endOfFile) Pause(block);
-    ShowProgress(block);
+    ShowSendProgress(block);
     if (StopRequest == 3) return Stopped();
   }
   if (rest == 0) return 1;
   if (!SendPiece(block, data, rest, counter)) return 0;
-  ShowProgress(block);
+  ShowSendProgress(block);
   return 1;
 }
 

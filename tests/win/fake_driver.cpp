@@ -45,7 +45,7 @@ static int FakeBlockSender(ConnectionBlock* block, int counter) {
     Sleep(Fake.pieceDelayMs);
     done += piece;
     BytesSent += piece;
-    if (!HighSpeed) StatusPart1Update(BytesSent, block->fileSize);
+    ShowSendProgress(block);
     if (StopRequest == 3) {
       Ports[IF_RS232C].sending = 2;
       return 0;
