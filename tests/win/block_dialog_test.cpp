@@ -5,13 +5,6 @@
 #include "send/engine.h"
 #include <gtest/gtest.h>
 
-// Shared with the send job tests (send_test.cpp).
-void DropOnDialog(HWND dlg, const std::vector<std::string>& paths);
-std::vector<std::string> ListEntries(HWND dlg);
-HWND OpenBlockDialog();
-bool JobEnded(int ms = 5000);
-void ResetJobOptions();
-
 class BlockDialog : public testing::Test {
  protected:
   void SetUp() override {

@@ -18,10 +18,6 @@ class Capture : public testing::Test {
     StringCheckFlag = 0;
     CheckState = 1;
   }
-  HWND OpenCaptureDialog() {
-    PostCommand(IDM_SAVE_START);
-    return WaitDialog("A setup of a preservation place");
-  }
   std::string folder;
 };
 

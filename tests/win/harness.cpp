@@ -1,7 +1,14 @@
 #include "tests/win/harness.h"
 #include "app/app.h"
+#include "app/resource.h"
+#include "app/settings.h"
 #include "app/state.h"
+#include "platform/alloc.h"
+#include "send/block_dialog.h"
+#include "send/engine.h"
+#include <shlobj.h>
 #include <commctrl.h>
+#include <algorithm>
 #include <direct.h>
 #include <fstream>
 #include <sstream>
@@ -147,4 +154,108 @@ std::string ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+int LineCount(const std::string& line) {
+  std::vector<std::string> lines = LogLines();
+  return (int)std::count(lines.begin(), lines.end(), line);
+}
+
+bool WaitLine(const std::string& line, int times, int ms) {
+  return WaitFor([&] { return LineCount(line) >= times; }, ms);
+}
+
+bool HasLine(const std::string& line) { return LineCount(line) > 0; }
+
+std::vector<std::string> LinesWith(const std::string& part) {
+  std::vector<std::string> found;
+  for (const std::string& line : LogLines())
+    if (line.find(part) != std::string::npos) found.push_back(line);
+  return found;
+}
+
+bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect, bool check) {
+  HWND dlg = WaitDialog("TCP/IP(Network)");
+  if (!dlg) return false;
+  SetText(dlg, IDC_TCP_HOST, host);
+  SetText(dlg, IDC_TCP_PORT, std::to_string(port));
+  SetCheck(dlg, IDC_TCP_BIDIR, bidirectional);
+  SetCheck(dlg, IDC_TCP_RECONNECT, reconnect);
+  SetCheck(dlg, IDC_TCP_CHECK, check);
+  Click(dlg, IDOK);
+  return DialogGone(dlg);
+}
+
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
+  std::string names;
+  for (const std::string& path : paths) names += path + '\0';
+  names += '\0';
+  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
+  DROPFILES* files = (DROPFILES*)GlobalLock(drop);
+  files->pFiles = sizeof(DROPFILES);
+  memcpy((char*)(files + 1), names.data(), names.size());
+  GlobalUnlock(drop);
+  SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
+}
+
+std::vector<std::string> ListEntries(HWND dlg) {
+  std::vector<std::string> entries;
+  HWND list = GetDlgItem(dlg, IDC_BLK_LIST);
+  char name[300];
+  int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; i++) {
+    SendMessageA(list, LB_GETTEXT, i, (LPARAM)name);
+    entries.push_back(name);
+  }
+  return entries;
+}
+
+HWND OpenBlockDialog() {
+  PostCommand(IDM_BLOCK);
+  return WaitDialog("Block transmission");
+}
+
+bool JobEnded(int ms) {
+  return WaitFor([] { return SendThreadHandle == NULL && WaitForSingleObject(PortMutex, 0) == WAIT_OBJECT_0; }, ms) &&
+         ReleaseMutex(PortMutex);
+}
+
+bool RunJob(const std::vector<std::string>& paths, int times, const char* blockSize, bool order) {
+  HWND dlg = OpenBlockDialog();
+  if (!dlg) return false;
+  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+  DropOnDialog(dlg, paths);
+  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
+  SetText(dlg, IDC_BLK_SIZE, blockSize);
+  SetCheck(dlg, IDC_BLK_ORDER, order);
+  Click(dlg, IDOK);
+  return DialogGone(dlg) && JobEnded();
+}
+
+void ResetJobOptions() {
+  KbyteFlag = OrderOption = 1;
+  WaitOn = TimeOutOn = HighSpeed = 0;
+  BlockSizeBytes = 1024;
+  FileTable.clear();
+  FileBufferAllocLimit = 0;
+}
+
+HWND OpenKeyInputDialog(int hex, int unit, int newline) {
+  KEYINHexFlag = hex, KEYINSendType = unit, KEYINNewlineCode = newline;
+  PostCommand(IDM_KEY_INPUT);
+  return WaitDialog("Data transmission by the keyboard input");
+}
+
+void TypeChars(HWND field, const char* chars) {
+  for (const char* c = chars; *c; c++) SendMessageA(field, WM_CHAR, (unsigned char)*c, 1);
+}
+
+void PressKey(HWND field, WPARAM key, char produced) {
+  SendMessageA(field, WM_KEYDOWN, key, 1);
+  if (produced) SendMessageA(field, WM_CHAR, produced, 1);
+}
+
+HWND OpenCaptureDialog() {
+  PostCommand(IDM_SAVE_START);
+  return WaitDialog("A setup of a preservation place");
 }

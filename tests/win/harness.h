@@ -23,8 +23,33 @@ bool IsEnabled(HWND dlg, int id);
 std::string AnswerMessageBox(const char* title, int button, int ms = 5000);  // returns the box's text
 
 std::vector<std::string> LogLines();
+int LineCount(const std::string& line);
+bool WaitLine(const std::string& line, int times = 1, int ms = 5000);
+bool HasLine(const std::string& line);
+std::vector<std::string> LinesWith(const std::string& part);
 std::string StatusText(int part);
 bool MenuEnabled(int id);
 bool ToolbarEnabled(int id);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+
+// The "TCP/IP(Network)" dialog, once asked for: filled as a user would and confirmed; true when it closed.
+bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect = false,
+                        bool check = false);
+
+// Block transmission.
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths);  // what the shell hands a drop target
+std::vector<std::string> ListEntries(HWND dlg);
+HWND OpenBlockDialog();
+bool JobEnded(int ms = 5000);
+// Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
+bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1", bool order = true);
+void ResetJobOptions();  // the job options outlive a test; back to the program's start values
+
+// Keyboard input: the dialog opened with these settings, and keys sent (not posted) to its entry field,
+// so any write they cause is done when the call returns.
+HWND OpenKeyInputDialog(int hex, int unit, int newline);
+void TypeChars(HWND field, const char* chars);
+void PressKey(HWND field, WPARAM key, char produced = 0);
+
+HWND OpenCaptureDialog();

@@ -25,20 +25,12 @@ class Keyboard : public testing::Test {
     memset(FunctionKeys, 0, sizeof FunctionKeys);
   }
   void Open(int hex, int unit, int newline) {
-    KEYINHexFlag = hex, KEYINSendType = unit, KEYINNewlineCode = newline;
-    PostCommand(IDM_KEY_INPUT);
-    dlg = WaitDialog("Data transmission by the keyboard input");
+    dlg = OpenKeyInputDialog(hex, unit, newline);
     ASSERT_TRUE(dlg != NULL);
     field = GetDlgItem(dlg, IDC_KEY_ENTRY);
   }
-  // Sent, not posted: the write is done when the call returns.
-  void Type(const char* chars) {
-    for (const char* c = chars; *c; c++) SendMessageA(field, WM_CHAR, (unsigned char)*c, 1);
-  }
-  void Key(WPARAM key, char produced = 0) {
-    SendMessageA(field, WM_KEYDOWN, key, 1);
-    if (produced) SendMessageA(field, WM_CHAR, produced, 1);
-  }
+  void Type(const char* chars) { TypeChars(field, chars); }
+  void Key(WPARAM key, char produced = 0) { PressKey(field, key, produced); }
   void Enter() { Key(VK_RETURN, '\r'); }
   std::vector<std::string> Writes() { return Fake.directWrites; }
   HWND dlg = NULL, field = NULL;

@@ -6,77 +6,7 @@
 #include "send/block_dialog.h"
 #include "send/engine.h"
 #include "sim/server.h"
-#include <shlobj.h>
-#include <algorithm>
 #include <gtest/gtest.h>
-
-// What the shell hands a window that accepts dropped files.
-void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
-  std::string names;
-  for (const std::string& path : paths) names += path + '\0';
-  names += '\0';
-  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
-  DROPFILES* files = (DROPFILES*)GlobalLock(drop);
-  files->pFiles = sizeof(DROPFILES);
-  memcpy((char*)(files + 1), names.data(), names.size());
-  GlobalUnlock(drop);
-  SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
-}
-
-std::vector<std::string> ListEntries(HWND dlg) {
-  std::vector<std::string> entries;
-  HWND list = GetDlgItem(dlg, IDC_BLK_LIST);
-  char name[300];
-  int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
-  for (int i = 0; i < count; i++) {
-    SendMessageA(list, LB_GETTEXT, i, (LPARAM)name);
-    entries.push_back(name);
-  }
-  return entries;
-}
-
-HWND OpenBlockDialog() {
-  PostCommand(IDM_BLOCK);
-  return WaitDialog("Block transmission");
-}
-
-bool JobEnded(int ms = 5000) {
-  return WaitFor([] { return SendThreadHandle == NULL && WaitForSingleObject(PortMutex, 0) == WAIT_OBJECT_0; }, ms) &&
-         ReleaseMutex(PortMutex);
-}
-
-// Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
-bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1") {
-  HWND dlg = OpenBlockDialog();
-  if (!dlg) return false;
-  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-  DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
-  SetText(dlg, IDC_BLK_SIZE, blockSize);
-  Click(dlg, IDOK);
-  return DialogGone(dlg) && JobEnded();
-}
-
-// The job options live as long as the process; each test starts from the program's own start values.
-void ResetJobOptions() {
-  KbyteFlag = OrderOption = 1;
-  WaitOn = TimeOutOn = HighSpeed = 0;
-  BlockSizeBytes = 1024;
-  FileTable.clear();
-  FileBufferAllocLimit = 0;
-}
-
-bool HasLine(const std::string& line) {
-  std::vector<std::string> lines = LogLines();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-std::vector<std::string> LinesWith(const std::string& part) {
-  std::vector<std::string> found;
-  for (const std::string& line : LogLines())
-    if (line.find(part) != std::string::npos) found.push_back(line);
-  return found;
-}
 
 class SendJob : public testing::Test {
  protected:
@@ -277,15 +207,6 @@ class TcpipJob : public testing::Test {
     SimStop();
     ResetJobOptions();
   }
-  void ConfirmTcpipDialog() {
-    HWND dlg = WaitDialog("TCP/IP(Network)");
-    ASSERT_TRUE(dlg);
-    SetText(dlg, IDC_TCP_HOST, "127.0.0.1");
-    SetText(dlg, IDC_TCP_PORT, std::to_string(port));
-    SetCheck(dlg, IDC_TCP_BIDIR, false);
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
-  }
   // Two one-byte files with the wait option at its least, 5 seconds.
   void StartWaitingJob() {
     WriteBytes(folder + "\\a.bin", "A");
@@ -317,7 +238,7 @@ TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnection) {
   ASSERT_TRUE(select);
   Click(select, IDC_SEL_TCPIP);
   Click(select, IDOK);
-  ConfirmTcpipDialog();
+  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
   ASSERT_TRUE(DialogGone(select) && JobEnded());
   EXPECT_TRUE(WaitFor([] { return SimReceived() == "over tcp"; }));
   EXPECT_TRUE(HasLine("TCP/IP:(1)SendDataFile = " + a));
@@ -326,7 +247,7 @@ TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnection) {
 
 TEST_F(TcpipJob, WithTheWaitOptionEachFileGetsAFreshConnection) {
   PostCommand(IDM_TCPIP);
-  ConfirmTcpipDialog();
+  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
   StartWaitingJob();
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "AB"; }, 10000));
@@ -339,7 +260,7 @@ TEST_F(TcpipJob, WithTheWaitOptionEachFileGetsAFreshConnection) {
 
 TEST_F(TcpipJob, AReconnectionThatGivesUpEndsTheJob) {
   PostCommand(IDM_TCPIP);
-  ConfirmTcpipDialog();
+  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
   StartWaitingJob();
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "A"; }));

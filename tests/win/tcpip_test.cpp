@@ -10,15 +10,6 @@
 #include <algorithm>
 #include <thread>
 
-static int LineCount(const std::string& line) {
-  std::vector<std::string> lines = LogLines();
-  return (int)std::count(lines.begin(), lines.end(), line);
-}
-
-static bool WaitLine(const std::string& line, int times = 1, int ms = 5000) {
-  return WaitFor([&] { return LineCount(line) >= times; }, ms);
-}
-
 struct Piece {
   int bytes;
   DWORD tick;
@@ -46,15 +37,8 @@ class Tcpip : public testing::Test {
   }
   // Fills the dialog as a user would and confirms it.
   void Confirm(const std::string& host, bool bidirectional, bool reconnect = false, bool check = false) {
-    HWND dlg = OpenDialog();
-    ASSERT_TRUE(dlg != NULL);
-    SetText(dlg, IDC_TCP_HOST, host);
-    SetText(dlg, IDC_TCP_PORT, std::to_string(port));
-    SetCheck(dlg, IDC_TCP_BIDIR, bidirectional);
-    SetCheck(dlg, IDC_TCP_RECONNECT, reconnect);
-    SetCheck(dlg, IDC_TCP_CHECK, check);
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
+    PostCommand(IDM_TCPIP);
+    ASSERT_TRUE(ConfirmTcpipDialog(host, port, bidirectional, reconnect, check));
   }
   void Connect(bool bidirectional = false, bool reconnect = false, bool check = false) {
     Confirm("127.0.0.1", bidirectional, reconnect, check);

@@ -1,0 +1,343 @@
+// Acceptance runs through the real window, the real TCP/IP driver and the simulated
+// printer on a loopback port: what a user does and what the printer gets, end to end.
+#include "tests/win/harness.h"
+#include "app/resource.h"
+#include "app/settings.h"
+#include "app/state.h"
+#include "sim/server.h"
+#include <gtest/gtest.h>
+#include <string.h>
+
+namespace {
+
+const std::string UEL = "\x1B%-12345X";
+
+// "%d" in a pattern stands for a decimal number.
+bool Matches(const std::string& line, const std::string& pattern) {
+  size_t at = pattern.find("%d");
+  if (at == std::string::npos) return line == pattern;
+  std::string head = pattern.substr(0, at), tail = pattern.substr(at + 2);
+  if (line.size() <= head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
+      line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
+    return false;
+  return line.substr(head.size(), line.size() - head.size() - tail.size()).find_first_not_of("0123456789") ==
+         std::string::npos;
+}
+
+// The patterns appear in the log in this order; other lines (received data) may lie between them.
+bool LoggedInOrder(const std::vector<std::string>& patterns) {
+  size_t next = 0;
+  for (const std::string& line : LogLines())
+    if (next < patterns.size() && Matches(line, patterns[next])) next++;
+  return next == patterns.size();
+}
+
+std::string LogDump() {
+  std::string all = "\nlog:\n";
+  for (const std::string& line : LogLines()) all += "  " + line + "\n";
+  return all;
+}
+
+// Bytes below '@': no PJL for the printer to find and no letter a keystroke could add.
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; i++) bytes[i] = (char)(i % 61);
+  return bytes;
+}
+
+// Larger than the loopback socket buffers, so a printer that stops reading holds the job.
+const size_t STUCK_FILE_SIZE = 8u << 20;
+
+std::string WriteCount(int bytes) {
+  char text[64];
+  snprintf(text, sizeof text, "Write %10d ( byte )", bytes);
+  return text;
+}
+
+// The receive thread hands each chunk to the capture before it renders it into the log.
+bool LogSettled() {
+  std::vector<std::string> before = LogLines();
+  Sleep(500);
+  return LogLines() == before;
+}
+
+uint64_t Hash(const std::string& bytes) { return Fnv1a64(bytes.data(), bytes.size()); }
+
+}  // namespace
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    port = SimStart("127.0.0.1", 0);
+    ASSERT_NE(0, port);
+    StartApp();
+    ASSERT_TRUE(hMainWnd != NULL);
+  }
+  void TearDown() override {
+    SimSetReadRate(0, 0);  // a printer that takes nothing would hold up the shutdown
+    StopApp();
+    SimStop();
+    ResetJobOptions();
+    RcvDsp = 1;
+    KEYINHexFlag = KEYINSendType = 0;
+    KEYINNewlineCode = 2;
+    memset(FunctionKeys, 0, sizeof FunctionKeys);
+  }
+  // Ctrl+T and the dialog, as a user connects.
+  void Connect(bool bidirectional, bool check = false) {
+    PostCommand(IDM_TCPIP);
+    ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, bidirectional, false, check));
+    ASSERT_TRUE(WaitLine("TCP/IP:Connected.")) << LogDump();
+    ASSERT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
+  }
+  std::string File(const std::string& name, const std::string& bytes) {
+    std::string path = folder + "\\" + name;
+    WriteBytes(path, bytes);
+    return path;
+  }
+  // Starts a job the printer does not read, so it is still running when the test acts on it.
+  void StartStuckJob(const std::string& path) {
+    SimSetReadRate(0, 1);
+    HWND dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+    DropOnDialog(dlg, {path});
+    SetText(dlg, IDC_BLK_SIZE, "64");
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+    ASSERT_TRUE(WaitFor([] { return ToolbarEnabled(TB_STOP); }));
+    Sleep(300);
+    ASSERT_TRUE(SendThreadHandle != NULL) << "the job ended although the printer read nothing";
+  }
+  // The printer reads again; true once it holds `bytes` in all.
+  bool Resume(long long bytes, int ms = 20000) {
+    SimSetReadRate(0, 0);
+    return WaitFor([&] { return SimGetStats().bytes == bytes; }, ms);
+  }
+  std::string folder;
+  int port = 0;
+};
+
+TEST_F(EndToEnd, OneFileTravelsToThePrinterWhichAnswersAndPassesTheStringCheck) {
+  Connect(true, true);
+  EXPECT_EQ(1, StringCheckFlag);
+  std::string job = UEL + "@PJL INFO STATUS\r\n" + Pattern(200000) + UEL;
+  std::string path = File("status.prn", job);
+  ASSERT_TRUE(RunJob({path}, 1, "4"));
+
+  EXPECT_TRUE(LoggedInOrder({"TCP/IP:Data Send Start.", "TCP/IP:(1)SendDataFile = " + path,
+                             "TCP/IP:(1)SendDataSize = " + std::to_string(job.size()) + "byte",
+                             "TCP/IP:(1)SendTime = %dms", "TCP/IP:Data Send End."}))
+      << LogDump();
+  ASSERT_TRUE(WaitFor([&] { return SimGetStats().bytes == (long long)job.size(); }));
+  EXPECT_EQ(Hash(job), SimGetStats().hash);
+  EXPECT_TRUE(WaitFor([] { return !LinesWith("ONLINE=TRUE").empty(); })) << "the answer was not shown" << LogDump();
+  EXPECT_TRUE(HasLine("@PJL INFO STATUS<0D><0A>")) << LogDump();
+  EXPECT_TRUE(LinesWith("StringCheck Error").empty()) << LogDump();
+  EXPECT_TRUE(LinesWith("<ERROR>").empty()) << LogDump();
+  EXPECT_EQ(1, Ports[IF_TCPIP].receiveRun);
+  std::string progress = StatusText(1);
+  EXPECT_EQ(":     1 /      1", progress.substr(progress.size() - 16)) << progress;
+}
+
+TEST_F(EndToEnd, FilesGoInTheChosenOrderAndTheCounterCarriesOnAcrossJobs) {
+  Connect(false);
+  std::string a = File("a.bin", "<file A>"), b = File("b.bin", "<B>");
+  ASSERT_TRUE(RunJob({a, b}, 3, "1", true));
+  std::string abab = "<file A><B><file A><B><file A><B>";
+  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() == abab.size(); }));
+  EXPECT_EQ(abab, SimReceived());
+  std::string progress = StatusText(1);
+  EXPECT_EQ(":     6 /      6", progress.substr(progress.size() - 16)) << progress;
+
+  SimReset();
+  ASSERT_TRUE(RunJob({a, b}, 3, "1", false));
+  std::string aabb = "<file A><file A><file A><B><B><B>";
+  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() == aabb.size(); }));
+  EXPECT_EQ(aabb, SimReceived());
+  EXPECT_TRUE(HasLine("TCP/IP:(7)SendDataFile = " + a)) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:(12)SendDataFile = " + b)) << LogDump();
+  EXPECT_EQ(2u, LinesWith("TCP/IP:Data Send End.").size());
+}
+
+TEST_F(EndToEnd, StopDuringAFileEndsTheJobAndTheConnectionServesTheNextOne) {
+  Connect(false);
+  std::string big = Pattern(STUCK_FILE_SIZE);
+  StartStuckJob(File("big.bin", big));
+  PostCommand(IDM_STOP);
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:<ERROR>Data Send NG.")) << LogDump();
+  EXPECT_TRUE(LinesWith("SendTime").empty()) << LogDump();
+  EXPECT_TRUE(LinesWith("Data Send End.").empty()) << LogDump();
+  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
+  EXPECT_FALSE(MenuEnabled(IDM_STOP));
+
+  // What the socket took before the stop arrives whole once the printer reads again, and no more.
+  long long taken = (long long)BytesSent;
+  ASSERT_GT(taken, 0);
+  ASSERT_LT(taken, (long long)big.size());
+  ASSERT_TRUE(Resume(taken)) << SimGetStats().bytes << " of " << taken;
+  std::string received = SimReceived();
+  EXPECT_TRUE(received == big.substr(0, received.size())) << "not a prefix of the file";
+
+  std::string small = File("small.bin", "after the stop");
+  ASSERT_TRUE(RunJob({small}));
+  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == taken + 14; }));
+  EXPECT_EQ("after the stop", SimReceived().substr(received.size()));
+  EXPECT_TRUE(HasLine("TCP/IP:Data Send End.")) << LogDump();
+}
+
+TEST_F(EndToEnd, AFileGoneBeforeTransmissionEndsTheJobAndNothingIsSent) {
+  Connect(false);
+  std::string gone = File("gone.bin", "never sent"), kept = File("kept.bin", "not sent either");
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {gone, kept});
+  ASSERT_TRUE(DeleteFileA(gone.c_str()));
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_TRUE(LoggedInOrder({"TCP/IP:Data Send Start.", "TCP/IP:<ERROR>Send Data File Handle NG."})) << LogDump();
+  EXPECT_TRUE(LinesWith("SendDataFile").empty()) << LogDump();
+  EXPECT_TRUE(LinesWith("Data Send End.").empty()) << LogDump();
+  Sleep(500);
+  EXPECT_EQ(0, SimGetStats().bytes);
+  EXPECT_EQ(1, SimGetStats().connected);
+}
+
+TEST_F(EndToEnd, AMalformedAnswerDuringAJobStopsReceivingAndTheJob) {
+  Connect(true, true);
+  StartStuckJob(File("big.bin", Pattern(STUCK_FILE_SIZE)));
+  ASSERT_EQ(2, SimSend("\r\n", 2));  // a line end outside any PJL response
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  EXPECT_TRUE(LoggedInOrder({"TCP/IP:Data Send Start.", "<0D><0A>", "TCP/IP:<ERROR>StringCheck Error",
+                             "TCP/IP:<ERROR>Data Send NG."}))
+      << LogDump();
+  EXPECT_TRUE(LinesWith("Data Send End.").empty()) << LogDump();
+  EXPECT_EQ(0, Ports[IF_TCPIP].receiveRun);
+  EXPECT_EQ(1, Ports[IF_TCPIP].connected);
+  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
+
+  // Receiving stays off: a later answer is neither shown nor checked.
+  ASSERT_EQ(5, SimSend("late\n", 5));
+  Sleep(500);
+  EXPECT_TRUE(LinesWith("late").empty()) << LogDump();
+}
+
+TEST_F(EndToEnd, KeyboardInputReachesThePrinterByteForByte) {
+  Connect(false);
+  HWND dlg = OpenKeyInputDialog(0, 1, 2);  // line unit, CR+LF
+  ASSERT_TRUE(dlg);
+  HWND field = GetDlgItem(dlg, IDC_KEY_ENTRY);
+  TypeChars(field, "abc");
+  EXPECT_EQ("", SimReceived()) << "a line unit sends nothing before Enter";
+  PressKey(field, VK_RETURN, '\r');
+  PressKey(field, VK_RETURN, '\r');
+  SetCheck(dlg, IDC_KEY_CHAR_UNIT, true);
+  ASSERT_TRUE(WaitFor([] { return KEYINSendType == 0; }));
+  TypeChars(field, "xy");
+  SetCheck(dlg, IDC_KEY_HEX, true);
+  ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 1; }));
+  TypeChars(field, "4100");
+  SetCheck(dlg, IDC_KEY_HEX, false);
+  SetCheck(dlg, IDC_KEY_LINE_UNIT, true);
+  ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 0 && KEYINSendType == 1; }));
+  SetText(dlg, IDC_KEY_ENTRY, "");
+  TypeChars(field, "ab\\q");
+  PressKey(field, VK_RETURN, '\r');
+  EXPECT_TRUE(HasLine("ERROR: ab\\q<- Invalid escale character.")) << LogDump();
+
+  std::string expected("abc\r\nxy\x41\x00", 9);
+  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() >= expected.size(); }));
+  Sleep(300);
+  EXPECT_EQ(expected, SimReceived());
+}
+
+TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndWorksAgainAfterIt) {
+  Connect(false);
+  std::string big = Pattern(STUCK_FILE_SIZE);
+  StartStuckJob(File("big.bin", big));
+  HWND dlg = OpenKeyInputDialog(0, 0, 2);  // character unit
+  ASSERT_TRUE(dlg);
+  HWND field = GetDlgItem(dlg, IDC_KEY_ENTRY);
+  TypeChars(field, "q");
+  EXPECT_TRUE(HasLine("TCP/IP:<ERROR> Socket busy.")) << LogDump();
+
+  PostCommand(IDM_STOP);
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  SimSetReadRate(0, 0);
+  TypeChars(field, "r");
+  ASSERT_TRUE(WaitFor([] { std::string got = SimReceived(); return !got.empty() && got.back() == 'r'; }, 20000));
+  std::string received = SimReceived();
+  ASSERT_LT(received.size(), big.size() + 1);
+  EXPECT_TRUE(received == big.substr(0, received.size() - 1) + "r") << "the refused keystroke reached the printer";
+  EXPECT_EQ(1, LineCount("TCP/IP:<ERROR> Socket busy."));
+}
+
+TEST_F(EndToEnd, AFunctionKeySetInItsDialogSendsItsExpansion) {
+  Connect(false);
+  PostCommand(IDM_FUNCTION_KEY);
+  HWND dlg = WaitDialog("A setup of a function key");
+  ASSERT_TRUE(dlg);
+  SetText(dlg, IDC_FK_F1, "AB\\r\\n\\x1B\\x40");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  PostCommand(IDM_FKEY_FIRST);
+  std::string expected = "AB\r\n\x1B\x40";
+  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() >= expected.size(); }));
+  Sleep(300);
+  EXPECT_EQ(expected, SimReceived());
+}
+
+TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteShownOrNot) {
+  Connect(true);
+  HWND dlg = OpenCaptureDialog();
+  ASSERT_TRUE(dlg);
+  std::string path = folder + "\\flood.bin";
+  SetText(dlg, IDC_CAP_NAME, path);
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 1; }));
+
+  // Shown data goes through the log line by line, which is slow; the large flood runs unshown.
+  const int shownSize = 20000, size = 200000;
+  RcvDsp = 1;
+  ASSERT_EQ(shownSize, SimFlood(shownSize, 11));
+  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == WriteCount(shownSize); }, 60000)) << StatusText(2);
+  EXPECT_TRUE(WaitFor(LogSettled, 30000));
+  std::vector<std::string> shown = LogLines();
+  EXPECT_GT(shown.size(), 100u) << "the flood was not shown";
+
+  RcvDsp = 0;
+  ASSERT_EQ(size, SimFlood(size, 12));
+  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == WriteCount(shownSize + size); }, 60000)) << StatusText(2);
+  EXPECT_TRUE(LogLines() == shown) << "shown although RcvDsp is 0";
+
+  std::string expected = FloodBytes(shownSize, 11) + FloodBytes(size, 12);
+  std::string captured = ReadBytes(path);
+  EXPECT_EQ(expected.size(), captured.size());
+  EXPECT_EQ(Hash(expected), Hash(captured));
+}
+
+TEST_F(EndToEnd, DisconnectionClosesTheSocketAndTheCaptureFile) {
+  Connect(true);
+  HWND dlg = OpenCaptureDialog();
+  ASSERT_TRUE(dlg);
+  std::string path = folder + "\\capture.bin";
+  SetText(dlg, IDC_CAP_NAME, path);
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 1; }));
+  ASSERT_EQ(7, SimSend("hello\r\n", 7));
+  ASSERT_TRUE(WaitFor([] { return StatusText(2) == WriteCount(7); }));
+
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitLine("TCP/IP:Connection Shutdown.")) << LogDump();
+  EXPECT_TRUE(WaitFor([] { return SimGetStats().connected == 0; }));
+  EXPECT_TRUE(WaitFor([] { return StatusText(0) == "       "; })) << "[" << StatusText(0) << "]";
+  PostCommand(IDM_NOP_G);
+  EXPECT_TRUE(WaitFor([] { return MenuEnabled(IDM_TCPIP) && ToolbarEnabled(TB_TCPIP) && !MenuEnabled(IDM_DISCONNECT); }));
+  EXPECT_EQ(0, PreservationFlag);
+  EXPECT_EQ(WriteCount(0), StatusText(2));
+  HANDLE alone = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+  EXPECT_NE(INVALID_HANDLE_VALUE, alone) << "the capture file is still open";
+  if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
+  EXPECT_EQ("hello\r\n", ReadBytes(path));
+}
