@@ -5,27 +5,13 @@
 #include "send/engine.h"
 #include <gtest/gtest.h>
 
-class BlockDialog : public testing::Test {
+class BlockDialog : public FakePortTest {
  protected:
   void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    InstallFakeDriver();
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-    PostCommand(IDM_RS232C);
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
+    FakePortTest::SetUp();
+    if (HasFatalFailure()) return;
     dlg = OpenBlockDialog();
     ASSERT_TRUE(dlg);
-  }
-  void TearDown() override {
-    StopApp();
-    RemoveFakeDriver();
-    ResetJobOptions();
-  }
-  std::string File(const std::string& name, const std::string& bytes) {
-    std::string path = folder + "\\" + name;
-    WriteBytes(path, bytes);
-    return path;
   }
   // Presses "Transmission(&S)"; the text the field shows afterwards while the dialog stays.
   std::string TransmitCorrects(int id) {
@@ -40,7 +26,6 @@ class BlockDialog : public testing::Test {
     SendMessageA(list, LB_SETSEL, FALSE, -1);
     for (int entry : entries) SendMessageA(list, LB_SETSEL, TRUE, entry);
   }
-  std::string folder;
   HWND dlg = NULL;
 };
 

@@ -5,21 +5,7 @@
 #include "send/driver.h"
 #include <gtest/gtest.h>
 
-class Capture : public testing::Test {
- protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override {
-    StopApp();
-    RcvDsp = 1;
-    StringCheckFlag = 0;
-    CheckState = 1;
-  }
-  std::string folder;
-};
+class Capture : public AppTest {};
 
 TEST_F(Capture, AnEmptyNameIsRefusedAndPreservationStaysOff) {
   HWND dlg = OpenCaptureDialog();
@@ -33,12 +19,8 @@ TEST_F(Capture, AnEmptyNameIsRefusedAndPreservationStaysOff) {
 }
 
 TEST_F(Capture, TheFileHoldsExactlyTheReceivedBytesWhateverTheDisplay) {
-  HWND dlg = OpenCaptureDialog();
-  ASSERT_TRUE(dlg != NULL);
   std::string path = folder + "\\capture.bin";
-  SetText(dlg, IDC_CAP_NAME, path);
-  Click(dlg, IDOK);
-  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 1; }));
+  ASSERT_TRUE(StartCapture(path));
 
   std::string all;
   for (int b = 0; b < 256; b++) all += (char)b;

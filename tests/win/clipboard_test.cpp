@@ -5,14 +5,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-class Clipboard : public testing::Test {
+class Clipboard : public AppTest {
  protected:
-  void SetUp() override {
-    FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override { StopApp(); }
   void Fill(std::initializer_list<const char*> lines) {
     for (const char* line : lines) AppendDisplayLine(line);
   }

@@ -6,7 +6,6 @@
 #include "app/state.h"
 #include "sim/server.h"
 #include <gtest/gtest.h>
-#include <string.h>
 
 namespace {
 
@@ -30,12 +29,6 @@ bool LoggedInOrder(const std::vector<std::string>& patterns) {
   for (const std::string& line : LogLines())
     if (next < patterns.size() && Matches(line, patterns[next])) next++;
   return next == patterns.size();
-}
-
-std::string LogDump() {
-  std::string all = "\nlog:\n";
-  for (const std::string& line : LogLines()) all += "  " + line + "\n";
-  return all;
 }
 
 // Bytes below '@': no PJL for the printer to find and no letter a keystroke could add.
@@ -65,37 +58,8 @@ uint64_t Hash(const std::string& bytes) { return Fnv1a64(bytes.data(), bytes.siz
 
 }  // namespace
 
-class EndToEnd : public testing::Test {
+class EndToEnd : public PrinterTest {
  protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    port = SimStart("127.0.0.1", 0);
-    ASSERT_NE(0, port);
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override {
-    SimSetReadRate(0, 0);  // a printer that takes nothing would hold up the shutdown
-    StopApp();
-    SimStop();
-    ResetJobOptions();
-    RcvDsp = 1;
-    KEYINHexFlag = KEYINSendType = 0;
-    KEYINNewlineCode = 2;
-    memset(FunctionKeys, 0, sizeof FunctionKeys);
-  }
-  // Ctrl+T and the dialog, as a user connects.
-  void Connect(bool bidirectional, bool check = false) {
-    PostCommand(IDM_TCPIP);
-    ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, bidirectional, false, check));
-    ASSERT_TRUE(WaitLine("TCP/IP:Connected.")) << LogDump();
-    ASSERT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
-  }
-  std::string File(const std::string& name, const std::string& bytes) {
-    std::string path = folder + "\\" + name;
-    WriteBytes(path, bytes);
-    return path;
-  }
   // Starts a job the printer does not read, so it is still running when the test acts on it.
   void StartStuckJob(const std::string& path) {
     SimSetReadRate(0, 1);
@@ -114,12 +78,10 @@ class EndToEnd : public testing::Test {
     SimSetReadRate(0, 0);
     return WaitFor([&] { return SimGetStats().bytes == bytes; }, ms);
   }
-  std::string folder;
-  int port = 0;
 };
 
 TEST_F(EndToEnd, OneFileTravelsToThePrinterWhichAnswersAndPassesTheStringCheck) {
-  Connect(true, true);
+  Connect(true, false, true);
   EXPECT_EQ(1, StringCheckFlag);
   std::string job = UEL + "@PJL INFO STATUS\r\n" + Pattern(200000) + UEL;
   std::string path = File("status.prn", job);
@@ -205,7 +167,7 @@ TEST_F(EndToEnd, AFileGoneBeforeTransmissionEndsTheJobAndNothingIsSent) {
 }
 
 TEST_F(EndToEnd, AMalformedAnswerDuringAJobStopsReceivingAndTheJob) {
-  Connect(true, true);
+  Connect(true, false, true);
   StartStuckJob(File("big.bin", Pattern(STUCK_FILE_SIZE)));
   ASSERT_EQ(2, SimSend("\r\n", 2));  // a line end outside any PJL response
   ASSERT_TRUE(JobEnded(10000)) << LogDump();
@@ -290,12 +252,8 @@ TEST_F(EndToEnd, AFunctionKeySetInItsDialogSendsItsExpansion) {
 
 TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteShownOrNot) {
   Connect(true);
-  HWND dlg = OpenCaptureDialog();
-  ASSERT_TRUE(dlg);
   std::string path = folder + "\\flood.bin";
-  SetText(dlg, IDC_CAP_NAME, path);
-  Click(dlg, IDOK);
-  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 1; }));
+  ASSERT_TRUE(StartCapture(path));
 
   // Shown data goes through the log line by line, which is slow; the large flood runs unshown.
   const int shownSize = 20000, size = 200000;
@@ -319,12 +277,8 @@ TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteShownOrNot) {
 
 TEST_F(EndToEnd, DisconnectionClosesTheSocketAndTheCaptureFile) {
   Connect(true);
-  HWND dlg = OpenCaptureDialog();
-  ASSERT_TRUE(dlg);
   std::string path = folder + "\\capture.bin";
-  SetText(dlg, IDC_CAP_NAME, path);
-  Click(dlg, IDOK);
-  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 1; }));
+  ASSERT_TRUE(StartCapture(path));
   ASSERT_EQ(7, SimSend("hello\r\n", 7));
   ASSERT_TRUE(WaitFor([] { return StatusText(2) == WriteCount(7); }));
 

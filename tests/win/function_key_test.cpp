@@ -8,17 +8,8 @@
 static const int fields[12] = {IDC_FK_F1, IDC_FK_F2, IDC_FK_F3, IDC_FK_F4,  IDC_FK_F5,  IDC_FK_F6,
                                IDC_FK_F7, IDC_FK_F8, IDC_FK_F9, IDC_FK_F10, IDC_FK_F11, IDC_FK_F12};
 
-class FunctionKey : public testing::Test {
+class FunctionKey : public AppTest {
  protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override {
-    StopApp();
-    memset(FunctionKeys, 0, sizeof FunctionKeys);
-  }
   void Open() {
     PostCommand(IDM_FUNCTION_KEY);
     dlg = WaitDialog("A setup of a function key");
@@ -29,7 +20,6 @@ class FunctionKey : public testing::Test {
     for (int id : fields) texts.push_back(Text(dlg, id));
     return texts;
   }
-  std::string folder;
   HWND dlg = NULL;
 };
 

@@ -1,11 +1,15 @@
 #include "tests/win/harness.h"
+#include "tests/win/fake_driver.h"
 #include "app/app.h"
 #include "app/resource.h"
 #include "app/settings.h"
 #include "app/state.h"
 #include "platform/alloc.h"
+#include "ports/tcpip/tcpip.h"
 #include "send/block_dialog.h"
 #include "send/engine.h"
+#include "sim/server.h"
+#include "terminal/log.h"
 #include <shlobj.h>
 #include <commctrl.h>
 #include <algorithm>
@@ -174,6 +178,12 @@ std::vector<std::string> LinesWith(const std::string& part) {
   return found;
 }
 
+std::string LogDump() {
+  std::string all = "\nlog:\n";
+  for (const std::string& line : LogLines()) all += "  " + line + "\n";
+  return all;
+}
+
 bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect, bool check) {
   HWND dlg = WaitDialog("TCP/IP(Network)");
   if (!dlg) return false;
@@ -258,4 +268,65 @@ void PressKey(HWND field, WPARAM key, char produced) {
 HWND OpenCaptureDialog() {
   PostCommand(IDM_SAVE_START);
   return WaitDialog("A setup of a preservation place");
+}
+
+bool StartCapture(const std::string& path) {
+  HWND dlg = OpenCaptureDialog();
+  if (!dlg) return false;
+  SetText(dlg, IDC_CAP_NAME, path);
+  Click(dlg, IDOK);
+  return WaitFor([] { return PreservationFlag == 1; });
+}
+
+void AppTest::SetUp() {
+  folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+  BeforeStart();
+  if (HasFatalFailure()) return;
+  StartApp();
+  ASSERT_TRUE(hMainWnd != NULL);
+}
+
+void AppTest::TearDown() {
+  StopApp();
+  ResetJobOptions();
+  TcpipSendObserver = NULL;
+  QuietFlag = 0;
+}
+
+std::string AppTest::File(const std::string& name, const std::string& bytes) {
+  std::string path = folder + "\\" + name;
+  WriteBytes(path, bytes);
+  return path;
+}
+
+void FakePortTest::BeforeStart() { InstallFakeDriver(); }
+
+void FakePortTest::SetUp() {
+  AppTest::SetUp();
+  if (HasFatalFailure()) return;
+  PostCommand(IDM_RS232C);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
+}
+
+void FakePortTest::TearDown() {
+  AppTest::TearDown();
+  RemoveFakeDriver();
+}
+
+void PrinterTest::BeforeStart() {
+  port = SimStart("127.0.0.1", 0);
+  ASSERT_NE(0, port);
+}
+
+void PrinterTest::TearDown() {
+  SimSetReadRate(0, 0);  // a printer that takes nothing would hold up the shutdown
+  AppTest::TearDown();
+  SimStop();
+}
+
+void PrinterTest::Connect(bool bidirectional, bool reconnect, bool check) {
+  PostCommand(IDM_TCPIP);
+  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, bidirectional, reconnect, check));
+  ASSERT_TRUE(WaitLine("TCP/IP:Connected.")) << LogDump();
+  ASSERT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
 }

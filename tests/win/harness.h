@@ -2,6 +2,7 @@
 // process, the test finds its windows and dialogs and works them as a user would.
 #pragma once
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ int LineCount(const std::string& line);
 bool WaitLine(const std::string& line, int times = 1, int ms = 5000);
 bool HasLine(const std::string& line);
 std::vector<std::string> LinesWith(const std::string& part);
+std::string LogDump();  // the whole log, one indented line each, for a failure message
 std::string StatusText(int part);
 bool MenuEnabled(int id);
 bool ToolbarEnabled(int id);
@@ -53,3 +55,32 @@ void TypeChars(HWND field, const char* chars);
 void PressKey(HWND field, WPARAM key, char produced = 0);
 
 HWND OpenCaptureDialog();
+bool StartCapture(const std::string& path);  // true once preservation into the file is on
+
+// The program started in a fresh folder named after the test.
+class AppTest : public testing::Test {
+ protected:
+  void SetUp() override;
+  virtual void BeforeStart() {}  // in the fresh folder, before the program starts
+  void TearDown() override;  // also resets what a test may change and a new start does not reload
+  std::string File(const std::string& name, const std::string& bytes);  // written into the folder; its path
+  std::string folder;
+};
+
+// The fake driver in the RS-232C slot, connected.
+class FakePortTest : public AppTest {
+ protected:
+  void SetUp() override;
+  void BeforeStart() override;
+  void TearDown() override;
+};
+
+// The simulated printer listening on a loopback port.
+class PrinterTest : public AppTest {
+ protected:
+  void BeforeStart() override;
+  void TearDown() override;
+  // Ctrl+T and the dialog, as a user connects; returns once both ends hold the connection.
+  void Connect(bool bidirectional = false, bool reconnect = false, bool check = false);
+  int port = 0;
+};

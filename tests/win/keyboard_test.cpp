@@ -7,23 +7,8 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-class Keyboard : public testing::Test {
+class Keyboard : public FakePortTest {
  protected:
-  void SetUp() override {
-    FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    InstallFakeDriver();
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-    PostCommand(IDM_RS232C);
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
-  }
-  void TearDown() override {
-    StopApp();
-    RemoveFakeDriver();
-    KEYINHexFlag = KEYINSendType = 0;
-    KEYINNewlineCode = 2;
-    memset(FunctionKeys, 0, sizeof FunctionKeys);
-  }
   void Open(int hex, int unit, int newline) {
     dlg = OpenKeyInputDialog(hex, unit, newline);
     ASSERT_TRUE(dlg != NULL);

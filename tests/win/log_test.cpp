@@ -5,19 +5,7 @@
 #include "terminal/log.h"
 #include <gtest/gtest.h>
 
-class TerminalLog : public testing::Test {
- protected:
-  void SetUp() override {
-    FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    StartApp();
-  }
-  void TearDown() override {
-    PortDsp = OpenDsp = RcvDsp = 1;
-    DspLine = 80;
-    QuietFlag = 0;
-    StopApp();
-  }
-};
+class TerminalLog : public AppTest {};
 
 TEST_F(TerminalLog, The1025thLineDropsTheOldest513AndKeepsTheEndInView) {
   char text[32];

@@ -8,28 +8,7 @@
 #include "sim/server.h"
 #include <gtest/gtest.h>
 
-class SendJob : public testing::Test {
- protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    InstallFakeDriver();
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-    PostCommand(IDM_RS232C);
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
-  }
-  void TearDown() override {
-    StopApp();
-    RemoveFakeDriver();
-    ResetJobOptions();
-  }
-  std::string File(const std::string& name, const std::string& bytes) {
-    std::string path = folder + "\\" + name;
-    WriteBytes(path, bytes);
-    return path;
-  }
-  std::string folder;
-};
+class SendJob : public FakePortTest {};
 
 TEST_F(SendJob, OrderOptionRepeatsTheListOrEachFileAndTheCounterCarriesOn) {
   std::string a = File("a.bin", "AAAA"), b = File("b.bin", "bb");
@@ -149,14 +128,9 @@ TEST_F(SendJob, CancelledDialogEndsTheJobSilently) {
   EXPECT_EQ(2, Ports[IF_RS232C].sending);
 }
 
-class UnconnectedJob : public SendJob {
+class UnconnectedJob : public FakePortTest {
  protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    InstallFakeDriver();
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
+  void SetUp() override { AppTest::SetUp(); }
 };
 
 TEST_F(UnconnectedJob, TheJobAsksForAnInterfaceAndEndsSilentlyWhenRefused) {
@@ -193,27 +167,17 @@ TEST_F(UnconnectedJob, TheChosenInterfaceConnectsAndSends) {
   EXPECT_TRUE(HasLine("RS232C:Data Send End."));
 }
 
-class TcpipJob : public testing::Test {
+class TcpipJob : public PrinterTest {
  protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    port = SimStart("127.0.0.1", 0);
-    ASSERT_NE(0, port);
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override {
-    StopApp();
-    SimStop();
-    ResetJobOptions();
-  }
-  // Two one-byte files with the wait option at its least, 5 seconds.
+  // Connected, two one-byte files with the wait option at its least, 5 seconds.
   void StartWaitingJob() {
-    WriteBytes(folder + "\\a.bin", "A");
-    WriteBytes(folder + "\\b.bin", "B");
+    PostCommand(IDM_TCPIP);
+    ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
+    std::string a = File("a.bin", "A"), b = File("b.bin", "B");
     HWND dlg = OpenBlockDialog();
     ASSERT_TRUE(dlg);
-    DropOnDialog(dlg, {folder + "\\a.bin", folder + "\\b.bin"});
+    DropOnDialog(dlg, {a, b});
     SetText(dlg, IDC_BLK_TIMES, "1");
     SetText(dlg, IDC_BLK_SIZE, "1");
     SetCheck(dlg, IDC_BLK_WAIT_ON, true);
@@ -221,13 +185,10 @@ class TcpipJob : public testing::Test {
     Click(dlg, IDOK);
     ASSERT_TRUE(DialogGone(dlg));
   }
-  std::string folder;
-  int port = 0;
 };
 
 TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnection) {
-  std::string a = folder + "\\a.bin";
-  WriteBytes(a, "over tcp");
+  std::string a = File("a.bin", "over tcp");
   HWND dlg = OpenBlockDialog();
   ASSERT_TRUE(dlg);
   DropOnDialog(dlg, {a});
@@ -246,9 +207,6 @@ TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnection) {
 }
 
 TEST_F(TcpipJob, WithTheWaitOptionEachFileGetsAFreshConnection) {
-  PostCommand(IDM_TCPIP);
-  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
   StartWaitingJob();
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "AB"; }, 10000));
   ASSERT_TRUE(JobEnded(10000));  // the last file is followed by a re-connection too
@@ -259,9 +217,6 @@ TEST_F(TcpipJob, WithTheWaitOptionEachFileGetsAFreshConnection) {
 }
 
 TEST_F(TcpipJob, AReconnectionThatGivesUpEndsTheJob) {
-  PostCommand(IDM_TCPIP);
-  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1; }));
   StartWaitingJob();
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "A"; }));
   SimSetRefuse(1);

@@ -7,16 +7,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-class Shell : public testing::Test {
- protected:
-  void SetUp() override {
-    folder = FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override { StopApp(); }
-  std::string folder;
-};
+class Shell : public AppTest {};
 
 static std::string MenuText(HMENU menu, int id) {
   char text[128] = "";

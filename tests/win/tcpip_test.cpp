@@ -17,35 +17,12 @@ struct Piece {
 static std::vector<Piece> pieces;
 static void RecordPiece(int bytes) { pieces.push_back({bytes, GetTickCount()}); }
 
-class Tcpip : public testing::Test {
+class Tcpip : public PrinterTest {
  protected:
-  void SetUp() override {
-    FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
-    port = SimStart("127.0.0.1", 0);
-    ASSERT_NE(0, port);
-    StartApp();
-    ASSERT_TRUE(hMainWnd != NULL);
-  }
-  void TearDown() override {
-    StopApp();
-    SimStop();
-    TcpipSendObserver = NULL;
-  }
   HWND OpenDialog() {
     PostCommand(IDM_TCPIP);
     return WaitDialog("TCP/IP(Network)");
   }
-  // Fills the dialog as a user would and confirms it.
-  void Confirm(const std::string& host, bool bidirectional, bool reconnect = false, bool check = false) {
-    PostCommand(IDM_TCPIP);
-    ASSERT_TRUE(ConfirmTcpipDialog(host, port, bidirectional, reconnect, check));
-  }
-  void Connect(bool bidirectional = false, bool reconnect = false, bool check = false) {
-    Confirm("127.0.0.1", bidirectional, reconnect, check);
-    ASSERT_TRUE(WaitLine("TCP/IP:Connected."));
-    ASSERT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
-  }
-  int port = 0;
 };
 
 TEST_F(Tcpip, DialogShowsPort9100AndKeepsTheTimeOutWithinItsRange) {
@@ -106,7 +83,8 @@ TEST_F(Tcpip, ASecondConnectWhileConnectedIsRefused) {
 
 TEST_F(Tcpip, ARefusedConnectionReportsTheConnectEventAndItsError) {
   SimSetRefuse(1);
-  Confirm("127.0.0.1", false);
+  PostCommand(IDM_TCPIP);
+  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
   EXPECT_TRUE(WaitLine("TCP/IP:Not Connection.[EventCode=16][ErrorNo=10061]"));
   EXPECT_EQ(0, TcpState);
   EXPECT_EQ(0, Ports[IF_TCPIP].connected);
