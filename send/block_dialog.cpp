@@ -150,7 +150,8 @@ static int ChooseRecordFile(HWND dlg, int save, char* path) {
   dialog.lpstrFile = path;
   dialog.nMaxFile = 261;
   dialog.lpstrTitle = save ? "Please choose a preservation file." : "Please choose a reading file.";
-  dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : 0);
+  // A list is saved to a new file as often as to an old one.
+  dialog.Flags = OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
   if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return 0;
   SetDlgItemTextA(dlg, IDC_BLK_RECORD_NAME, path);
   return 1;

@@ -33,7 +33,8 @@ static void ChoosePreservationPlace(HWND dlg) {
   ofn.lpstrFile = name;
   ofn.nMaxFile = sizeof name;
   ofn.lpstrTitle = "Please choose a preservation file.";
-  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  // A capture usually goes to a new file.
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameA(&ofn)) return;
   HANDLE file = CreateCaptureFile(name);
   if (file == INVALID_HANDLE_VALUE) {

@@ -23,6 +23,15 @@ static int StartWinsock() {
   return 1;
 }
 
+// The next socket may get the same handle; events already queued for the closed one
+// must not be taken for its. Only the window's thread can empty its own queue.
+static void DiscardQueuedSocketEvents() {
+  if (GetWindowThreadProcessId(hMainWnd, NULL) != GetCurrentThreadId()) return;
+  MSG stale;
+  while (PeekMessageA(&stale, hMainWnd, WM_SOCKET_EVENT, WM_SOCKET_EVENT, PM_REMOVE)) {
+  }
+}
+
 void TcpipCloseSocket() {
   SOCKET s = TcpSocket;
   TcpSocket = INVALID_SOCKET;
@@ -32,6 +41,7 @@ void TcpipCloseSocket() {
   }
   if (winsockStarted) WSACleanup();
   winsockStarted = 0;
+  DiscardQueuedSocketEvents();
 }
 
 static void ReadConnectTexts(HWND dlg) {

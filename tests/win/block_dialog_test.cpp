@@ -175,17 +175,6 @@ static HWND ChooseInFileDialog(const char* title, const std::string& path) {
   return chooser;
 }
 
-// Says yes to the question the file dialog asks before replacing a file.
-static bool AnswerOverwrite(HWND chooser) {
-  HWND question = NULL;
-  WaitFor([&] {
-    for (HWND wnd = NULL; (wnd = FindWindowExA(NULL, wnd, "#32770", NULL)) != NULL;)
-      if (GetWindow(wnd, GW_OWNER) == chooser && IsWindowVisible(wnd)) question = wnd;
-    return question != NULL;
-  });
-  return question && PostMessageA(question, WM_COMMAND, IDYES, 0);
-}
-
 TEST_F(BlockDialog, ListFileRoundTripsAndABadOneLeavesTheListAlone) {
   std::string listFile = folder + "\\files.lst", blank = folder + "\\blank.lst";
   WriteBytes(listFile, "first\rsecond\r\rthird");
@@ -201,11 +190,11 @@ TEST_F(BlockDialog, ListFileRoundTripsAndABadOneLeavesTheListAlone) {
   EXPECT_EQ("A file was not able to be read.", AnswerMessageBox("Error", IDOK));
   EXPECT_EQ(3u, ListEntries(dlg).size());
 
+  std::string saved = folder + "\\saved.lst";  // a new file: saving must not need one already there
   Click(dlg, IDC_BLK_PRESERVE);
-  HWND chooser = ChooseInFileDialog("Please choose a preservation file.", blank);
-  ASSERT_TRUE(AnswerOverwrite(chooser));
-  ASSERT_TRUE(DialogGone(chooser));
-  EXPECT_TRUE(WaitFor([&] { return ReadBytes(blank) == "first\r\nsecond\r\nthird\r\n"; }));
+  ASSERT_TRUE(DialogGone(ChooseInFileDialog("Please choose a preservation file.", saved)));
+  EXPECT_TRUE(WaitFor([&] { return ReadBytes(saved) == "first\r\nsecond\r\nthird\r\n"; }));
+  EXPECT_EQ(saved, Text(dlg, IDC_BLK_RECORD_NAME));
   Click(dlg, IDCANCEL);
   ASSERT_TRUE(DialogGone(dlg) && JobEnded());
 }

@@ -186,7 +186,10 @@ std::string LogDump() {
 
 bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect, bool check) {
   HWND dlg = WaitDialog("TCP/IP(Network)");
-  if (!dlg) return false;
+  if (!dlg) {
+    ADD_FAILURE() << "the TCP/IP dialog did not open; TcpState " << TcpState << LogDump();
+    return false;
+  }
   SetText(dlg, IDC_TCP_HOST, host);
   SetText(dlg, IDC_TCP_PORT, std::to_string(port));
   SetCheck(dlg, IDC_TCP_BIDIR, bidirectional);

@@ -221,7 +221,7 @@ TEST_F(TcpipJob, AReconnectionThatGivesUpEndsTheJob) {
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "A"; }));
   SimSetRefuse(1);
   ASSERT_TRUE(JobEnded(25000));
-  EXPECT_TRUE(HasLine("TCP/IP:Connection Retry Timeout."));
+  EXPECT_TRUE(HasLine("TCP/IP:Connection Retry Timeout.")) << LogDump();
   EXPECT_TRUE(LinesWith("b.bin").empty());
   EXPECT_TRUE(LinesWith("Data Send End.").empty());
   EXPECT_EQ(0, TcpState);
