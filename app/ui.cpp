@@ -76,12 +76,6 @@ void StatusPart2Update(unsigned bytesWritten) {
   SetStatusText(2, text);
 }
 
-void StatusPart3Update(const char* text) {
-  char part[64];
-  snprintf(part, sizeof part, "%s", text);
-  SetStatusText(3, part);
-}
-
 void ResetConnectionState() {
   ActiveInterface = '0';
   StopRequest = 0;

@@ -9,5 +9,4 @@ void MenuStateRefresh();
 void StatusPart0Update();
 void StatusPart1Update(unsigned bytesSent, unsigned size);
 void StatusPart2Update(unsigned bytesWritten);
-void StatusPart3Update(const char* text);
 void ResetConnectionState();

@@ -59,14 +59,3 @@ void SortPathsNoCase(std::vector<std::string>& paths)
     std::stable_sort(paths.begin(), paths.end(), LessNoCase);
 }
 
-void AddPickedNames(std::vector<std::string>& list, std::vector<std::string> picked, int firstSelected)
-{
-    if (picked.size() > 1)
-        SortPathsNoCase(picked);
-    if (firstSelected < 0 || static_cast<size_t>(firstSelected) >= list.size()) {
-        list.insert(list.end(), picked.begin(), picked.end());
-        return;
-    }
-    for (const std::string& name : picked)
-        list.insert(list.begin() + firstSelected, name);
-}

@@ -20,7 +20,3 @@ std::string FormatListFile(const std::vector<std::string>& names);
 // their order.
 void SortPathsNoCase(std::vector<std::string>& paths);
 
-// Puts picked names into the list: sorted when more than one, then each
-// inserted at firstSelected (so they stand before it in reverse order), or
-// appended in order when firstSelected is not a list index.
-void AddPickedNames(std::vector<std::string>& list, std::vector<std::string> picked, int firstSelected);

@@ -8,7 +8,7 @@ static unsigned char receiveBuffer[4096];
 // receiving within that time, only the newest thread may go on.
 static Word receiverGeneration;
 
-void TcpipReceivePoll() {
+static void TcpipReceivePoll() {
   memset(receiveBuffer, 0, sizeof receiveBuffer);
   int got = recv(TcpSocket, (char*)receiveBuffer, sizeof receiveBuffer, 0);
   if (got > 0) ReceivedDataSink(IF_TCPIP, receiveBuffer, got);

@@ -26,7 +26,6 @@ int TcpipBlockSender(ConnectionBlock* block, int counter);
 int TcpipDirectWrite(const unsigned char* bytes, int length);
 int TcpipStartReceiving();  // 0 when the receive thread cannot be created
 void TcpipStopReceiving();  // the thread ends on its own; its handle is released at once
-void TcpipReceivePoll();
 
 // Tests watch the pieces go out: called once per completed block or remainder.
 extern void (*TcpipSendObserver)(int bytes);

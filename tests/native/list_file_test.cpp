@@ -78,21 +78,3 @@ TEST(ListFileSort, IgnoresLetterCaseAndKeepsEqualsInOrder)
     EXPECT_EQ(paths, (Names{"b", "B", "d:\\x", "D:\\y", "d:\\Z"}));
 }
 
-TEST(ListFilePicked, AppendedSortedOrInsertedBeforeTheSelection)
-{
-    Names list = {"x1", "x2", "x3"};
-    AddPickedNames(list, {"C", "a", "B"}, -1);
-    EXPECT_EQ(list, (Names{"x1", "x2", "x3", "a", "B", "C"}));
-
-    list = {"x1", "x2", "x3"};
-    AddPickedNames(list, {"C", "a", "B"}, 1);
-    EXPECT_EQ(list, (Names{"x1", "C", "B", "a", "x2", "x3"}));
-
-    list = {"x1"};
-    AddPickedNames(list, {"b", "a"}, 0);
-    EXPECT_EQ(list, (Names{"b", "a", "x1"}));
-
-    list = {};
-    AddPickedNames(list, {"b", "a"}, 0);
-    EXPECT_EQ(list, (Names{"a", "b"}));
-}
