@@ -1,8 +1,8 @@
 #include "app/app.h"
-#include "app/resource.h"
-#include "app/settings.h"
-#include "app/state.h"
-#include "app/ui.h"
+#include "common/resource.h"
+#include "common/settings.h"
+#include "common/state.h"
+#include "common/ui.h"
 #include "send/driver.h"
 #include "terminal/log.h"
 #include <commctrl.h>

@@ -1,6 +1,6 @@
 #include "app/app.h"
-#include "app/resource.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/state.h"
 #include "send/driver.h"
 
 struct InterfaceChoice { int id; int kind; };

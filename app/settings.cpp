@@ -1,5 +1,5 @@
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

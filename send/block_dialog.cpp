@@ -1,5 +1,5 @@
 #include "send/block_dialog.h"
-#include "app/resource.h"
+#include "common/resource.h"
 #include "send/engine.h"
 #include "send/list_file.h"
 #include <commdlg.h>

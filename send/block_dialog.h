@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
-#include "app/state.h"
+#include "common/state.h"
 
 // The listed paths of the last started job, in list order.
 extern std::vector<std::string> FileTable;

@@ -1,6 +1,6 @@
 #include "send/driver.h"
-#include "app/settings.h"
-#include "app/ui.h"
+#include "common/settings.h"
+#include "common/ui.h"
 #include "send/engine.h"
 #include "terminal/capture.h"
 #include "terminal/log.h"

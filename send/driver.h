@@ -2,7 +2,7 @@
 // pieces that all drivers share: the received-data sink, thread start and direct write.
 #pragma once
 #include <windows.h>
-#include "app/state.h"
+#include "common/state.h"
 
 enum DriverAction { ACTION_SOCKET_EVENT = 0, ACTION_CONNECT = 1, ACTION_DISCONNECT = 2, ACTION_START_BLOCK = 3 };
 

@@ -2,7 +2,7 @@
 // the listed files through the active interface's block sender.
 #pragma once
 #include <windows.h>
-#include "app/state.h"
+#include "common/state.h"
 
 DWORD WINAPI SendThreadProc(LPVOID mainWindow);
 int StartSendThread(HWND owner);  // nothing connected: the job asks for an interface itself

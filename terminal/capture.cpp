@@ -1,7 +1,7 @@
 #include "terminal/capture.h"
-#include "app/resource.h"
-#include "app/state.h"
-#include "app/ui.h"
+#include "common/resource.h"
+#include "common/state.h"
+#include "common/ui.h"
 #include <commdlg.h>
 #include <string.h>
 

@@ -1,5 +1,5 @@
 #include "terminal/clipboard.h"
-#include "app/state.h"
+#include "common/state.h"
 #include <string.h>
 #include <vector>
 

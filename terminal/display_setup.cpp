@@ -1,6 +1,6 @@
 #include "terminal/log.h"
-#include "app/resource.h"
-#include "app/settings.h"
+#include "common/resource.h"
+#include "common/settings.h"
 
 // What CANCEL puts back: only the received-data display and the line width.
 static int rcvDspAtOpening, widthAtOpening;

@@ -1,7 +1,7 @@
 #include "terminal/log.h"
 #include "terminal/log_join.h"
 #include "terminal/render.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include <stdarg.h>
 #include <stdio.h>
 #include <string>

@@ -1,7 +1,7 @@
 // The terminal log: the list of display lines that fills the main window.
 #pragma once
 #include <windows.h>
-#include "app/state.h"
+#include "common/state.h"
 
 extern Word QuietFlag;         // drops every append while 1
 extern Word ContinuationFlag;  // the last received-data line may be continued

@@ -1,7 +1,7 @@
 #include "ports/tcpip/tcpip.h"
 #include "app/app.h"
-#include "app/resource.h"
-#include "app/settings.h"
+#include "common/resource.h"
+#include "common/settings.h"
 #include "send/engine.h"
 #include "terminal/log.h"
 #include <stdlib.h>

@@ -1,6 +1,6 @@
 #include "ports/tcpip/tcpip.h"
-#include "app/resource.h"
-#include "app/settings.h"
+#include "common/resource.h"
+#include "common/settings.h"
 #include "terminal/log.h"
 
 static void EnableBidirectionalParts(HWND dlg) {

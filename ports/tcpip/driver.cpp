@@ -1,5 +1,5 @@
 #include "ports/tcpip/tcpip.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "send/engine.h"
 
 volatile SOCKET TcpSocket = INVALID_SOCKET;

@@ -1,5 +1,5 @@
 #include "ports/tcpip/tcpip.h"
-#include "app/ui.h"
+#include "common/ui.h"
 #include "terminal/log.h"
 
 static void RetryConnect(HWND wnd) {

@@ -1,6 +1,6 @@
 #include "ports/tcpip/tcpip.h"
 #include "app/app.h"
-#include "app/settings.h"
+#include "common/settings.h"
 #include "terminal/log.h"
 
 static unsigned char receiveBuffer[4096];

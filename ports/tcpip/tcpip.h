@@ -3,7 +3,7 @@
 #pragma once
 #include <winsock2.h>
 #include <windows.h>
-#include "app/state.h"
+#include "common/state.h"
 #include "send/driver.h"
 
 extern const Driver TcpipDriver;

@@ -1,8 +1,8 @@
 // Throughput of the TCP/IP block sender against a plain blocking sender, both sending
 // 256 MiB to the in-process simulated printer over loopback.
 #include "app/app.h"
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include "ports/tcpip/tcpip.h"
 #include "send/engine.h"
 #include "sim/server.h"

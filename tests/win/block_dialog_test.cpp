@@ -1,7 +1,7 @@
 #include "tests/win/harness.h"
 #include "tests/win/fake_driver.h"
-#include "app/resource.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/state.h"
 #include "send/engine.h"
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tests/win/harness.h"
-#include "app/resource.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/state.h"
 #include "terminal/log.h"
 #include <gtest/gtest.h>
 #include <string.h>

@@ -1,9 +1,9 @@
 // Acceptance runs through the real window, the real TCP/IP driver and the simulated
 // printer on a loopback port: what a user does and what the printer gets, end to end.
 #include "tests/win/harness.h"
-#include "app/resource.h"
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include "sim/server.h"
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "tests/win/fake_driver.h"
-#include "app/ui.h"
+#include "common/ui.h"
 #include "send/driver.h"
 #include "send/engine.h"
 #include "terminal/log.h"

@@ -1,7 +1,7 @@
 #include "tests/win/harness.h"
-#include "app/resource.h"
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include <gtest/gtest.h>
 #include <string.h>
 

@@ -1,8 +1,8 @@
 #include "tests/win/fake_driver.h"
 #include "tests/win/harness.h"
-#include "app/resource.h"
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include "send/direct_send.h"
 #include <gtest/gtest.h>
 #include <string.h>

@@ -1,6 +1,6 @@
 #include "tests/win/harness.h"
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include "terminal/log.h"
 #include <gtest/gtest.h>
 

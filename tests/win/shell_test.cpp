@@ -1,8 +1,8 @@
 #include "tests/win/harness.h"
 #include "app/app.h"
-#include "app/resource.h"
-#include "app/settings.h"
-#include "app/state.h"
+#include "common/resource.h"
+#include "common/settings.h"
+#include "common/state.h"
 #include "terminal/log.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>

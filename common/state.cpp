@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "common/state.h"
 
 HINSTANCE hInst;
 HWND hMainWnd, hToolbar, hLogList, hStatusBar;
