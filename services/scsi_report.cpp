@@ -83,7 +83,7 @@ void HexDump(ReportLines& lines, const unsigned char* bytes, size_t length) {
   lines.push_back("      --------------------------------------------------------------- ");
   std::string line;
   for (size_t i = 0; i < length; i++) {
-    if (i % 16 == 0) line = Format(" %03zX  ", i);
+    if (i % 16 == 0) line = Format(" %03X  ", unsigned(i));
     line += Format("%02X  ", bytes[i]);
     if (i % 16 == 7) line += ' ';
     if (i % 16 == 15) {

@@ -1,5 +1,6 @@
 #include "services/scsi_test.h"
 
+#include <winioctl.h>
 #include <ntddscsi.h>
 #include <stdarg.h>
 #include <stddef.h>

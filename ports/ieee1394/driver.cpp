@@ -142,10 +142,8 @@ void Ieee1394Close() {
   }
 }
 
-static int Ieee1394Init(ConnectionBlock* block) {
-  block->delayIeee1394 = Ports[IF_IEEE1394].interval;
+static int Ieee1394Init(ConnectionBlock*) {
   lstrcpyA(Ieee1394PortName, "LPT2");
-  Ports[IF_IEEE1394].connected = Ports[IF_IEEE1394].sending = Ports[IF_IEEE1394].receiveRun = 0;
   return 1;
 }
 
@@ -168,4 +166,4 @@ static int Ieee1394DirectWrite(const unsigned char* bytes, int length) { return 
 static const char* Ieee1394Detail() { return Ieee1394PortName; }
 
 const Driver Ieee1394Driver = {IF_IEEE1394, Ieee1394Init, Ieee1394Exit, Ieee1394Command, Ieee1394BlockSender,
-                               Ieee1394DirectWrite, Ieee1394Detail};
+                               Ieee1394DirectWrite, Ieee1394Detail, NULL, NULL, NULL, NULL};
