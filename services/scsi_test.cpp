@@ -40,6 +40,15 @@ static_assert(offsetof(SCSI_INQUIRY_DATA, TargetId) == INQUIRY_TARGET && offseto
               "inquiry records as the report reads them");
 static_assert(offsetof(DirectBlock, sense) == SENSE_OFFSET, "both blocks keep the sense area alike");
 
+static ReportLines* capture;  // where the lines go instead of the terminal log
+
+static void Emit(const char* line) {
+  if (capture)
+    capture->push_back(line);
+  else
+    AppendDisplayLine(line);
+}
+
 static void Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 static void Line(const char* format, ...) {
   char text[160];
@@ -47,11 +56,11 @@ static void Line(const char* format, ...) {
   va_start(args, format);
   vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  AppendDisplayLine(text);
+  Emit(text);
 }
 
 static void Log(const ReportLines& lines) {
-  for (const std::string& line : lines) AppendDisplayLine(line.c_str());
+  for (const std::string& line : lines) Emit(line.c_str());
 }
 
 static void SystemErrorText(DWORD error) {
@@ -65,7 +74,7 @@ static void SystemErrorText(DWORD error) {
   if (n > 80) n = 80;
   while (n && (text[n - 1] == '\r' || text[n - 1] == '\n')) n--;
   text[n] = 0;
-  AppendDisplayLine(text);
+  Emit(text);
 }
 
 static void InquiryTest(HANDLE device) {
@@ -154,8 +163,8 @@ static const SeriesStep passThroughSteps[] = {
 
 static void PassThroughSeries(HANDLE device) {
   for (const SeriesStep& step : passThroughSteps) {
-    AppendDisplayLine(step.titles[0]);
-    AppendDisplayLine(step.titles[1]);
+    Emit(step.titles[0]);
+    Emit(step.titles[1]);
     PassThroughBlock block;
     ZeroMemory(&block, sizeof block);
     RequestHeader(block.header, step.cdb, 6, step.senseLength, SCSI_IOCTL_DATA_IN, step.transfer);
@@ -187,32 +196,34 @@ static void DirectSeries(HANDLE device, ULONG alignmentMask) {
   static const UCHAR writeBuffer[10] = {0x3B, 0x02, 0, 0, 0, 0, 0, 0x02, 0, 0};
   static const UCHAR readBuffer[10] = {0x3C, 0x02, 0, 0, 0, 0, 0, 0x02, 0, 0};
   ULONG_PTR mask = UsableAlignmentMask(alignmentMask);
-  AppendDisplayLine("            *****       WRITE DATA BUFFER operation         ***** ");
+  Emit("            *****       WRITE DATA BUFFER operation         ***** ");
   HGLOBAL memory = AllocFileBuffer(SECTOR_SIZE + mask);
   UCHAR* base = memory ? static_cast<UCHAR*>(GlobalLock(memory)) : NULL;
   if (!base) {
     if (memory) GlobalFree(memory);
-    AppendDisplayLine("Memory allocation error.  Terminating program ");
+    Emit("Memory allocation error.  Terminating program ");
     return;
   }
   UCHAR* data = reinterpret_cast<UCHAR*>((reinterpret_cast<ULONG_PTR>(base) + mask) & ~mask);
   memset(data, 'N', SECTOR_SIZE / 2);
   memset(data + SECTOR_SIZE / 2, 'T', SECTOR_SIZE / 2);
   DirectRequest(device, writeBuffer, SCSI_IOCTL_DATA_OUT, data);
-  AppendDisplayLine("            *****       READ DATA BUFFER operation         ***** ");
+  Emit("            *****       READ DATA BUFFER operation         ***** ");
   memset(data, 0, SECTOR_SIZE);
   DirectRequest(device, readBuffer, SCSI_IOCTL_DATA_IN, data);
   GlobalUnlock(memory);
   GlobalFree(memory);
 }
 
-void RunScsiTest(int choice, HANDLE device) {
+void RunScsiTest(int choice, HANDLE device, ReportLines* into) {
+  capture = into;
   switch (choice) {
     case SCSI_INQUIRY: InquiryTest(device); break;
     case SCSI_CAPABILITIES: CapabilitiesRequest(device); break;
     case SCSI_PASS_THROUGH_SERIES: PassThroughSeries(device); break;
     case SCSI_DIRECT_SERIES: DirectSeries(device, CapabilitiesRequest(device)); break;
   }
+  capture = NULL;
 }
 
 static INT_PTR CALLBACK ScsiDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -148,16 +148,16 @@ ControlAnswer ScsiControl(void* state, const ControlRequest& r) {
   auto refused = d.refuse.find(r.code);
   if (refused != d.refuse.end()) return ControlFailure(refused->second);
   switch (r.code) {
-    case SCSI_GET_INQUIRY_DATA: {
+    case SCSI_CODE_INQUIRY_DATA: {
       if (r.outLength < d.inquiry.size()) return ControlFailure(ERROR_INSUFFICIENT_BUFFER_);
       ControlAnswer a;
       a.success = 1;
       a.out = d.inquiry;
       return a;
     }
-    case SCSI_GET_CAPABILITIES: return Capabilities(d, r.outLength);
-    case SCSI_PASS_THROUGH: return BufferedPassThrough(d, r);
-    case SCSI_PASS_THROUGH_DIRECT: return DirectPassThrough(d, r);
+    case SCSI_CODE_CAPABILITIES: return Capabilities(d, r.outLength);
+    case SCSI_CODE_PASS_THROUGH: return BufferedPassThrough(d, r);
+    case SCSI_CODE_PASS_THROUGH_DIRECT: return DirectPassThrough(d, r);
   }
   return ControlFailure(ERROR_INVALID_FUNCTION_);
 }

@@ -11,8 +11,8 @@
 
 #include "sim/device.h"
 
-const uint32_t SCSI_GET_INQUIRY_DATA = 0x0004100C, SCSI_GET_CAPABILITIES = 0x00041010,
-               SCSI_PASS_THROUGH = 0x0004D004, SCSI_PASS_THROUGH_DIRECT = 0x0004D014;
+const uint32_t SCSI_CODE_INQUIRY_DATA = 0x0004100C, SCSI_CODE_CAPABILITIES = 0x00041010,
+               SCSI_CODE_PASS_THROUGH = 0x0004D004, SCSI_CODE_PASS_THROUGH_DIRECT = 0x0004D014;
 
 // The pass-through records of a 64-bit program (both kinds alike up to the data field).
 const size_t SPT_LENGTH = 0, SPT_STATUS = 2, SPT_PATH = 3, SPT_TARGET = 4, SPT_LUN = 5, SPT_CDB_LENGTH = 6,
