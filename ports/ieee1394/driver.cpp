@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "common/ui.h"
+#include "platform/device.h"
 #include "send/engine.h"
 #include "send/frame.h"
 #include "terminal/log.h"
@@ -21,7 +22,7 @@ const DWORD CANCEL_MS = 1000;
 const DWORD CLOSE_WAIT_MS = 3000;   // for a running job to notice the port is going
 
 static int StartWrite(const unsigned char* bytes, uint32_t length, int* error) {
-  if (WriteFile(Ieee1394Handle, bytes, length, NULL, &writeIo) || GetLastError() == ERROR_IO_PENDING) return 1;
+  if (Device.WriteFile(Ieee1394Handle, bytes, length, NULL, &writeIo) || GetLastError() == ERROR_IO_PENDING) return 1;
   *error = (int)GetLastError();
   return 0;
 }
