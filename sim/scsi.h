@@ -4,6 +4,15 @@
 // sense and data areas behind it in the same buffer; a direct request's data buffer
 // lives in the caller's process, so its bytes travel after the record: the data to
 // write after the input record, the data read after the output record.
+//
+// Served behind "LPT2" with the device host (sim/device_host.h):
+//   ScsiDevice scsi;
+//   SimDeviceSetup s;
+//   s.name = "ieee1394";
+//   s.dosName = "LPT2";
+//   s.control = ScsiControl;
+//   s.controlState = &scsi;
+//   SimDevice* d = SimDeviceStart(s);
 #pragma once
 #include <cstdint>
 #include <map>
