@@ -4,7 +4,6 @@
 
 #include "common/ui.h"
 #include "platform/device.h"
-#include "send/engine.h"
 #include "send/frame.h"
 #include "terminal/log.h"
 
@@ -132,9 +131,11 @@ int Ieee1394Open() {
 void Ieee1394Close() {
   Ports[IF_IEEE1394].connected = 0;
   StopReceiving(IF_IEEE1394);
-  for (DWORD start = GetTickCount(); Ports[IF_IEEE1394].sending == 1 && GetTickCount() - start < CLOSE_WAIT_MS;)
-    Sleep(10);
-  ReleaseSendThreadHandle();
+  for (DWORD start = GetTickCount(); Ports[IF_IEEE1394].sending == 1 && GetTickCount() - start < CLOSE_WAIT_MS;) {
+    MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_SENDMESSAGE);  // the job's lines reach the log through us
+    MSG msg;
+    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
   Ports[IF_IEEE1394].sending = 0;
   if (Ieee1394Handle != INVALID_HANDLE_VALUE) {
     CloseHandle(Ieee1394Handle);

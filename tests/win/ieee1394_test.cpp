@@ -175,8 +175,8 @@ TEST_F(Ieee1394Test, FilesGoOutWholeAnswersComeBackWithoutZerosAndDisconnectIsQu
 }
 
 // A printer that takes nothing: the piece times out; with no time-out Stop ends the job;
-// a busy write is tried again and the file still arrives whole.
-TEST_F(Ieee1394Test, StalledPrinterTimesOutOrIsStoppedAndBusyIsRetried) {
+// a busy write is tried again and the file still goes out; a disconnect ends a job quietly.
+TEST_F(Ieee1394Test, StalledPrinterTimesOutIsStoppedOrDisconnectedQuietlyAndBusyIsRetried) {
   Connect(false);
   std::string data = FloodBytes(64 * 1024, 3);
   std::string path = File("big.bin", data);
@@ -204,11 +204,19 @@ TEST_F(Ieee1394Test, StalledPrinterTimesOutOrIsStoppedAndBusyIsRetried) {
   EXPECT_EQ(2, LineCount("IEEE1394:<ERROR>Data Send NG.")) << LogDump();
 
   SimDeviceSetReading(device, 1);
-  Kept(device);
-  SimDeviceLock(device);
-  PrinterReset(*SimDevicePrinter(device));
-  SimDeviceUnlock(device);
   DeviceFailNextWrite("ieee1394-test", ERROR_BUSY);
   ASSERT_TRUE(RunJob({path}, 1, "64"));
   EXPECT_TRUE(HasLine("IEEE1394:Data Send End.")) << LogDump();
+
+  // Disconnecting mid-write ends the job without a circuit error.
+  SimDeviceSetReading(device, 0);
+  dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg != NULL);
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1394].sending == 1; }));
+  PostCommand(IDM_DISCONNECT);
+  ASSERT_TRUE(JobEnded());
+  EXPECT_EQ(0, Ports[IF_IEEE1394].connected);
+  EXPECT_TRUE(WaitDialog("Error", 700) == NULL);
+  SimDeviceSetReading(device, 1);
 }
