@@ -5,7 +5,7 @@ set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -st
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 enable_language(RC)
 
-set(win_libs comctl32 comdlg32 gdi32 user32 shell32 wsock32 ws2_32 winmm)
+set(win_libs comctl32 comdlg32 gdi32 user32 shell32 wsock32 ws2_32 winmm winspool)
 add_library(tarvex_core STATIC ${TARVEX_PURE} ${TARVEX_WIN})
 target_link_libraries(tarvex_core PUBLIC ${win_libs})
 add_library(tarvex_sim STATIC ${TARVEX_SIM})
