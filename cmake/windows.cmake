@@ -27,6 +27,9 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/send_bench.cpp)
   target_link_libraries(tarvex-bench tarvex_sim tarvex_core)
 endif()
 
+add_executable(tarvex-rs232c-bench tests/bench/rs232c_bench.cpp tests/win/rs232c_far_end.cpp app/tarvex.rc)
+target_link_libraries(tarvex-rs232c-bench tarvex_sim tarvex_core)
+
 include(GoogleTest)
 gtest_discover_tests(tarvex_tests DISCOVERY_TIMEOUT 120
   PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
