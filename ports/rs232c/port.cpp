@@ -75,14 +75,16 @@ static int MakeEvents() {
 // flag drop within one wait slice and ends its job. Its log lines reach the window
 // through this thread, so sent messages are taken meanwhile.
 static void AwaitSendThread(DWORD ms) {
-  HANDLE thread = SendThreadHandle;
-  if (!thread) return;
+  HANDLE thread, current = SendThreadHandle;  // the job closes its own handle as it ends
+  if (!current || !DuplicateHandle(GetCurrentProcess(), current, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
+    return;
   for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
     DWORD left = ms - (GetTickCount() - start);
-    if (MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) return;
+    if (MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) break;
     MSG msg;
     PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
+  CloseHandle(thread);
 }
 
 static int OpenFailed(DWORD error) {
