@@ -17,15 +17,11 @@ static int HighestListedPort() {
     records = (BYTE*)LocalAlloc(LPTR, size = needed);
     if (records && !EnumPortsA(NULL, 1, records, size, &needed, &count)) count = 0;
   }
-  int highest = 0;
-  if (records) {
-    const PORT_INFO_1A* ports = (const PORT_INFO_1A*)records;
-    for (DWORD i = 0; i < count; i++) {
-      const char* name = ports[i].pName;
-      highest = max(highest, HighestComPort(&name, 1));
-    }
-    LocalFree(records);
-  }
+  const char* names[PORT_LIST_LIMIT / sizeof(PORT_INFO_1A)];
+  count = records && count < sizeof names / sizeof names[0] ? count : 0;
+  for (DWORD i = 0; i < count; i++) names[i] = ((const PORT_INFO_1A*)records)[i].pName;
+  int highest = HighestComPort(names, (int)count);
+  if (records) LocalFree(records);
   return highest;
 }
 
@@ -70,8 +66,7 @@ static void Confirm(HWND dlg) {
     EndDialog(dlg, 1);
     return;
   }
-  Ports[IF_RS232C].connected = 0;
-  LogMessage("RS232C:Not Open.");
+  LogMessage("RS232C:Not Open.");  // the port of an earlier connection stays open and connected
   EndDialog(dlg, 2);
 }
 

@@ -1,6 +1,7 @@
 #include "ports/rs232c/rs232c.h"
 #include "common/settings.h"
 #include "common/ui.h"
+#include "terminal/log.h"
 
 static int Rs232cInit(ConnectionBlock* block) {
   block->delayRs232c = Ports[IF_RS232C].interval;

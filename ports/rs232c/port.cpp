@@ -2,7 +2,7 @@
 #include "send/engine.h"
 #include "terminal/log.h"
 
-SerialPort Port = {INVALID_HANDLE_VALUE};
+SerialPort Port = {INVALID_HANDLE_VALUE, 0, {}, {}, {}};
 char Rs232cPortPath[260];
 LineChoice Rs232cLine;
 
@@ -66,7 +66,8 @@ static HANDLE OpenDevice(DWORD* error) {
 // The events live as long as the process: a thread that has not yet seen the port close
 // may still wait on one.
 static int MakeEvents() {
-  for (OVERLAPPED* o : {&Port.read, &Port.write, &Port.event})
+  OVERLAPPED* records[] = {&Port.read, &Port.write, &Port.event};
+  for (OVERLAPPED* o : records)
     if (!o->hEvent && !(o->hEvent = CreateEventA(NULL, FALSE, FALSE, NULL))) return 0;
   return 1;
 }

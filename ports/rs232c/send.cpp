@@ -17,7 +17,7 @@ static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
   DWORD count = 0;
   if (!GetOverlappedResult(Port.device, &Port.write, &count, FALSE)) {
     *error = (int)GetLastError();
-    return -1;
+      return -1;
   }
   *written = count;
   return 1;

@@ -40,7 +40,8 @@ bool FarEndStart(int com) {
   char command[MAX_PATH + 80];
   snprintf(command, sizeof command, "\"%s\" --port 0 --quiet --com %d --control %d", SimulatorPath().c_str(), com,
            ntohs(address.sin_port));
-  STARTUPINFOA startup = {sizeof startup};
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   // Wine starts a Unix program and hands back no process handle; the control
   // connection is how the test knows it runs, and how it ends it.
