@@ -3,12 +3,10 @@
 #include "common/ui.h"
 #include "terminal/log.h"
 
-static int Rs232cInit(ConnectionBlock* block) {
-  block->delayRs232c = Ports[IF_RS232C].interval;
+static int Rs232cInit(ConnectionBlock*) {
   lstrcpyA(Rs232cPortPath, "\\\\.\\COM1");
   Rs232cLine = {Rs232cBaudrate, Rs232cDataBits, Rs232cParityBits, Rs232cStopBits, Rs232cFlowControl, 0};
   Port.device = INVALID_HANDLE_VALUE;
-  Ports[IF_RS232C].connected = Ports[IF_RS232C].sending = Ports[IF_RS232C].receiveRun = 0;
   return 1;
 }
 
@@ -40,5 +38,5 @@ static int Rs232cDirectWrite(const unsigned char* bytes, int length) {
   return DirectWriteFrame(&Rs232cWriter, bytes, length);
 }
 
-const Driver Rs232cDriver = {IF_RS232C, Rs232cInit, Rs232cExit, Rs232cCommand, Rs232cBlockSender, Rs232cDirectWrite,
-                             NULL};
+const Driver Rs232cDriver = {IF_RS232C, Rs232cInit,        Rs232cExit, Rs232cCommand, Rs232cBlockSender,
+                             Rs232cDirectWrite, NULL, NULL, NULL, NULL, NULL};

@@ -29,4 +29,7 @@ static void CancelWrite() {
   if (!HasOverlappedIoCompleted(&Port.write)) WaitForSingleObject(Port.write.hEvent, 1000);
 }
 
-const PieceWriter Rs232cWriter = {IF_RS232C, StartWrite, WaitWrite, CancelWrite, NULL, NULL, 2, WRITE_TIMED_OUT, {0}};
+// A port that is not ready (as a dropped line leaves it) refuses every write at once; it
+// gets a bounded number of tries before the file ends with the write error.
+const PieceWriter Rs232cWriter = {IF_RS232C, StartWrite, WaitWrite, CancelWrite, NULL, NULL, 2, WRITE_TIMED_OUT,
+                                  {ERROR_NOT_READY, 0}};
