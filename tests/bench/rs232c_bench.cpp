@@ -26,7 +26,7 @@ static double Now() {
 
 // Seconds until the printer holds every byte, or 0 when they did not all arrive intact.
 static double Arrived(double start) {
-  for (DWORD begin = GetTickCount(); FarEndBytes() < (long long)TOTAL && GetTickCount() - begin < 120000;) Sleep(1);
+  for (DWORD begin = GetTickCount(); FarEndBytes() < (long long)TOTAL && GetTickCount() - begin < 120000;) Sleep(10);
   double seconds = Now() - start;
   return FarEndBytes() == (long long)TOTAL && FarEndHash() == expectedHash ? seconds : 0;
 }
