@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -57,6 +59,7 @@ void Event(const char* fmt, ...) {
 }
 
 void ClosePty() {
+  if (g.slave >= 0) ioctl(g.slave, TIOCNOTTY);
   if (g.master >= 0) close(g.master);
   if (g.slave >= 0) close(g.slave);
   g.master = g.slave = -1;
@@ -73,6 +76,9 @@ int OpenPty() {
     close(master);
     return 0;
   }
+  // The line is this process's controlling terminal, so that no other process (Wine's
+  // server opens the port without O_NOCTTY) takes it and gets the hang-up of a drop.
+  ioctl(slave, TIOCSCTTY, 0);
   termios raw;
   tcgetattr(slave, &raw);
   cfmakeraw(&raw);
@@ -233,6 +239,8 @@ void Run() {
 
 int SerialStart(const char* dosdevices, int com, int control, void (*onEvent)(const char* line)) {
   if (g.running || com < 1 || com > 256) return 0;
+  setsid();
+  signal(SIGHUP, SIG_IGN);
   g.onEvent = onEvent;
   g.link = std::string(dosdevices) + "/com" + std::to_string(com);
   g.printer = Printer();
