@@ -6,29 +6,22 @@ SerialPort Port = {INVALID_HANDLE_VALUE, 0, {}, {}, {}};
 char Rs232cPortPath[260];
 LineChoice Rs232cLine;
 
+// The platform record's fields the line choices touch, and their names in the line state.
+#define LINE_FIELDS(X)                                                                                    \
+  X(BaudRate, baudRate) X(ByteSize, byteSize) X(Parity, parity) X(StopBits, stopBits) X(fBinary, binary)   \
+  X(fParity, parityCheck) X(fOutxCtsFlow, outxCtsFlow) X(fOutxDsrFlow, outxDsrFlow)                         \
+  X(fDsrSensitivity, dsrSensitivity) X(fDtrControl, dtrControl) X(fRtsControl, rtsControl)                  \
+  X(fTXContinueOnXoff, txContinueOnXoff) X(fOutX, outX) X(fInX, inX) X(fNull, nullStrip) X(XonChar, xonChar) \
+  X(XoffChar, xoffChar)
+
 static void ToLineState(const DCB& dcb, LineState* s) {
-  *s = {};
-  s->baudRate = dcb.BaudRate;
-  s->byteSize = dcb.ByteSize;
-  s->parity = dcb.Parity;
-  s->stopBits = dcb.StopBits;
-  s->binary = dcb.fBinary, s->parityCheck = dcb.fParity;
-  s->outxCtsFlow = dcb.fOutxCtsFlow, s->outxDsrFlow = dcb.fOutxDsrFlow, s->dsrSensitivity = dcb.fDsrSensitivity;
-  s->dtrControl = dcb.fDtrControl, s->rtsControl = dcb.fRtsControl;
-  s->txContinueOnXoff = dcb.fTXContinueOnXoff, s->outX = dcb.fOutX, s->inX = dcb.fInX, s->nullStrip = dcb.fNull;
-  s->xonChar = dcb.XonChar, s->xoffChar = dcb.XoffChar;
+#define TAKE(platform, own) s->own = dcb.platform;
+  LINE_FIELDS(TAKE)
 }
 
 static void FromLineState(const LineState& s, DCB* dcb) {
-  dcb->BaudRate = s.baudRate;
-  dcb->ByteSize = s.byteSize;
-  dcb->Parity = s.parity;
-  dcb->StopBits = s.stopBits;
-  dcb->fBinary = s.binary, dcb->fParity = s.parityCheck;
-  dcb->fOutxCtsFlow = s.outxCtsFlow, dcb->fOutxDsrFlow = s.outxDsrFlow, dcb->fDsrSensitivity = s.dsrSensitivity;
-  dcb->fDtrControl = s.dtrControl, dcb->fRtsControl = s.rtsControl;
-  dcb->fTXContinueOnXoff = s.txContinueOnXoff, dcb->fOutX = s.outX, dcb->fInX = s.inX, dcb->fNull = s.nullStrip;
-  dcb->XonChar = s.xonChar, dcb->XoffChar = s.xoffChar;
+#define GIVE(platform, own) dcb->platform = s.own;
+  LINE_FIELDS(GIVE)
 }
 
 // 0 with the system error when the port refuses the state: a port called open must run
