@@ -24,6 +24,7 @@
 #define IDD_TCPIP 123
 #define IDD_DISPLAY 126
 #define IDD_FUNCTION_KEY 128
+#define IDD_RS232C 135
 
 // Child controls of the main window
 #define IDC_TOOLBAR 100
@@ -164,3 +165,14 @@
 #define IDC_BLK_WAIT 2015
 #define IDC_BLK_WAIT_ON 2016
 #define IDC_BLK_HIGH_SPEED 2065
+
+// RS-232C dialog
+#define IDC_RS_PORT 1030
+#define IDC_RS_BAUD 2038
+#define IDC_RS_DATA_BITS 2039
+#define IDC_RS_PARITY 1033
+#define IDC_RS_STOP_BITS 1034
+#define IDC_RS_FLOW 1035
+#define IDC_RS_INTERVAL 2035
+#define IDC_RS_BIDIR 2033
+#define IDC_RS_CHECK 1020
