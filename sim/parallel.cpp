@@ -34,7 +34,7 @@ static ControlAnswer SetMode(ParallelDevice* d, const ControlRequest& r) {
 static ControlAnswer QueryId(ParallelDevice* d, const ControlRequest& r) {
   uint32_t size = d->reportedIdSize ? d->reportedIdSize : (uint32_t)d->deviceId.size();
   if (d->idError) return ControlFailure(d->idError);
-  if (r.code == KELV_QUERY_ID_SIZE) {
+  if (r.code == PARALLEL_QUERY_ID_SIZE) {
     if (r.outLength < 4) return ControlFailure(ERR_INSUFFICIENT_BUFFER);
     return Success(std::string{char(size), char(size >> 8), char(size >> 16), char(size >> 24)});
   }
@@ -48,14 +48,14 @@ static ControlAnswer QueryId(ParallelDevice* d, const ControlRequest& r) {
 ControlAnswer ParallelControl(void* device, const ControlRequest& r) {
   ParallelDevice* d = static_cast<ParallelDevice*>(device);
   switch (r.code) {
-    case KELV_SET_MODE: return SetMode(d, r);
-    case KELV_SET_BLOCK_LENGTH:
+    case PARALLEL_SET_MODE: return SetMode(d, r);
+    case PARALLEL_SET_BLOCK_LENGTH:
       if (r.in.size() != 32) return ControlFailure(ERR_INVALID_PARAMETER);
       if (d->blockLengthError) return ControlFailure(d->blockLengthError);
       d->blockLength = Word32(r.in);
       return Success("");
-    case KELV_QUERY_ID_SIZE:
-    case KELV_QUERY_ID: return QueryId(d, r);
+    case PARALLEL_QUERY_ID_SIZE:
+    case PARALLEL_QUERY_ID: return QueryId(d, r);
   }
   return ControlFailure(ERR_INVALID_FUNCTION);
 }

@@ -5,10 +5,10 @@
 #include <string>
 #include "sim/device.h"
 
-const uint32_t KELV_SET_MODE = 0x00162088;          // in: 32-bit mode, 3 ECP, 2 compatibility
-const uint32_t KELV_SET_BLOCK_LENGTH = 0x00162098;  // in: 32 bytes, the first word the length
-const uint32_t KELV_QUERY_ID_SIZE = 0x00160010;     // out: 32-bit size of the device ID
-const uint32_t KELV_QUERY_ID = 0x0016000C;          // in: that size; out: that many bytes
+const uint32_t PARALLEL_SET_MODE = 0x00162088;          // in: 32-bit mode, 3 ECP, 2 compatibility
+const uint32_t PARALLEL_SET_BLOCK_LENGTH = 0x00162098;  // in: 32 bytes, the first word the length
+const uint32_t PARALLEL_QUERY_ID_SIZE = 0x00160010;     // out: 32-bit size of the device ID
+const uint32_t PARALLEL_QUERY_ID = 0x0016000C;          // in: that size; out: that many bytes
 
 struct ParallelDevice {
   std::string deviceId;        // the ID text, without a length prefix

@@ -3,6 +3,7 @@
 // own record, buffer and event, and every read wait is bounded: a printer that never
 // answers costs a read its bound, never a frozen job, window or receive thread.
 #include "ports/ieee1284/ieee1284.h"
+#include "platform/device.h"
 #include "send/frame.h"
 
 static OVERLAPPED writeRecord, sendPathRead, receiveRead;
@@ -47,7 +48,7 @@ static DWORD CancelAndCollect(OVERLAPPED* o) {
 static int StartWrite(const unsigned char* bytes, uint32_t length, int* error) {
   writeRecord.Offset = writeRecord.OffsetHigh = 0;
   ResetEvent(writeRecord.hEvent);
-  if (WriteFile(Ieee1284Port, bytes, length, NULL, &writeRecord) || GetLastError() == ERROR_IO_PENDING) return 1;
+  if (Device.WriteFile(Ieee1284Port, bytes, length, NULL, &writeRecord) || GetLastError() == ERROR_IO_PENDING) return 1;
   *error = (int)GetLastError();
   return 0;
 }
