@@ -97,6 +97,11 @@ TEST_F(Ieee1284, ConnectsInEcpShowsTheDeviceIdAndSendsFilesByteExact) {
   }
   EXPECT_TRUE(Received() == expected);
   EXPECT_EQ(3u, LinesWith("IEEE1284:Data Send End.").size()) << LogDump();
+  HWND keys = OpenKeyInputDialog(0, 0, 2);
+  ASSERT_TRUE(keys);
+  TypeChars(GetDlgItem(keys, IDC_KEY_ENTRY), "k");
+  EXPECT_TRUE(WaitFor([&] { return Received() == expected + "k"; })) << "a keystroke goes out at once";
+  PostMessageA(keys, WM_CLOSE, 0, 0);
   Disconnect();
 }
 
