@@ -2,6 +2,7 @@
 #include "common/resource.h"
 #include "common/state.h"
 #include "common/ui.h"
+#include "ports/ieee1284/ieee1284.h"
 #include "send/driver.h"
 #include "send/engine.h"
 #include "send/function_keys.h"
@@ -84,6 +85,9 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
       if (AnyConnected()) KeyboardInputDialog(wnd);
       break;
     case IDM_FUNCTION_KEY: FunctionKeyDialog(wnd); break;
+    case IDM_DEVICE_ID:
+      if (Ports[IF_USB].connected != 1 && Ports[IF_IEEE1284].connected == 1) Ieee1284DeviceIdDisplay();
+      break;
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;

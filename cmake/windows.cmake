@@ -26,6 +26,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/send_bench.cpp)
   add_executable(tarvex-bench tests/bench/send_bench.cpp app/tarvex.rc)
   target_link_libraries(tarvex-bench tarvex_sim tarvex_core)
 endif()
+add_executable(tarvex-bench-ieee1284 tests/bench/ieee1284_bench.cpp app/tarvex.rc)
+target_link_libraries(tarvex-bench-ieee1284 tarvex_sim tarvex_core)
 
 add_executable(tarvex-rs232c-bench tests/bench/rs232c_bench.cpp tests/win/rs232c_far_end.cpp app/tarvex.rc)
 target_link_libraries(tarvex-rs232c-bench tarvex_sim tarvex_core)
