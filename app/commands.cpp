@@ -4,6 +4,7 @@
 #include "common/ui.h"
 #include "ports/ieee1284/ieee1284.h"
 #include "send/driver.h"
+#include "services/scsi_test.h"
 #include "send/engine.h"
 #include "send/function_keys.h"
 #include "send/keyboard.h"
@@ -91,6 +92,9 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;
+    case TB_SCSI: case IDM_SCSI:
+      if (Ports[IF_IEEE1394].connected == 1) ScsiCommandTest(wnd);
+      break;
     case IDM_END: Shutdown(wnd); break;
     default:
       if (id < IDM_FKEY_FIRST || id > IDM_FKEY_FIRST + 11) return 0;

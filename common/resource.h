@@ -26,6 +26,8 @@
 #define IDD_DISPLAY 126
 #define IDD_FUNCTION_KEY 128
 #define IDD_RS232C 135
+#define IDD_IEEE1394 146
+#define IDD_SCSI 147
 
 // Child controls of the main window
 #define IDC_TOOLBAR 100
@@ -188,3 +190,15 @@
 #define IDC_RS_INTERVAL 2035
 #define IDC_RS_BIDIR 2033
 #define IDC_RS_CHECK 1020
+// IEEE1394 dialog
+#define IDC_1394_PORT 2019
+#define IDC_1394_INTERVAL 1038
+#define IDC_1394_BIDIR 2017
+#define IDC_1394_CHECK 2018
+#define IDC_1394_PROTOCOL 1036
+
+// SCSI command test dialog
+#define IDC_SCSI_INQUIRY 2023
+#define IDC_SCSI_CAPABILITIES 2024
+#define IDC_SCSI_PASS_THROUGH 2026
+#define IDC_SCSI_DIRECT 2027
