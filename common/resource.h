@@ -24,6 +24,7 @@
 #define IDD_TCPIP 123
 #define IDD_DISPLAY 126
 #define IDD_FUNCTION_KEY 128
+#define IDD_USB 121
 
 // Child controls of the main window
 #define IDC_TOOLBAR 100
@@ -108,6 +109,13 @@
 #define IDC_TCP_RECONNECT 1017
 #define IDC_TCP_TIMEOUT 1042
 #define IDC_TCP_CHECK 1124
+
+// USB printer name selection dialog
+#define IDC_USB_PRINTER 1069
+#define IDC_USB_INTERVAL 1027
+#define IDC_USB_BIDIR 1125
+#define IDC_USB_CHECK 1124
+#define IDC_USB_STATUS 1129
 
 // Capture dialog
 #define IDC_CAP_NAME 1040

@@ -9,4 +9,5 @@ void MenuStateRefresh();
 void StatusPart0Update();
 void StatusPart1Update(unsigned bytesSent, unsigned size);
 void StatusPart2Update(unsigned bytesWritten);
+void StatusPart3Update(const char* text);  // the USB status text
 void ResetConnectionState();
