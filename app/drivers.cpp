@@ -1,7 +1,8 @@
 #include "send/driver.h"
 #include "ports/tcpip/tcpip.h"
+#include "ports/usb/usb.h"
 
-const Driver* Drivers[IF_KINDS] = {NULL, NULL, NULL, NULL, &TcpipDriver, NULL};
+const Driver* Drivers[IF_KINDS] = {NULL, NULL, NULL, &UsbDriver, &TcpipDriver, NULL};
 
 // Start-up and exit both run in this order; the USB start-up comes first because it
 // owns the port mutex that every later driver and the send thread rely on.

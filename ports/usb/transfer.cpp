@@ -7,6 +7,7 @@
 #include "ports/usb/usb.h"
 
 #include <cstring>
+#include "common/ui.h"
 #include "send/engine.h"
 #include "send/frame.h"
 #include "terminal/log.h"
@@ -115,6 +116,8 @@ static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
     *written = Count(&writing);
     if (!writing.error || writing.error == ERROR_OPERATION_ABORTED) return 1;
     *error = (int)writing.error;
+    Ports[IF_USB].receiveRun = 0;
+    circuitBoxDue = 1;
     return -1;
   }
   if (UsbJobCancelRequest && Ports[IF_USB].sending == 1) {
