@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include "common/state.h"
 #include "platform/device.h"
 
 volatile HANDLE UsbWritePipe = INVALID_HANDLE_VALUE, UsbReadPipe = INVALID_HANDLE_VALUE;
@@ -279,4 +280,91 @@ int UsbAccessReadStatus(HANDLE handle, unsigned char* answer) {
 int UsbAccessClearBuffer(HANDLE handle, unsigned char* answer) {
   static const unsigned char in[19] = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'};
   return StatusRequest(handle, IOCTL_VENDOR_SET, in, sizeof in, answer);
+}
+
+// ---- Blocking transfers on the pipes, for callers without their own I/O.
+
+// Waits for an overlapped transfer until it completes or `idleMs` pass without its count
+// changing; then cancels it and collects what it moved. 1 when it completed.
+static int AwaitTransfer(HANDLE pipe, OVERLAPPED* o, DWORD idleMs, DWORD* moved, DWORD* error) {
+  DWORD lastChange = GetTickCount();
+  ULONG_PTR lastCount = 0;
+  for (;;) {
+    if (WaitForSingleObject(o->hEvent, 20) == WAIT_OBJECT_0) break;
+    if (o->InternalHigh != lastCount) lastCount = o->InternalHigh, lastChange = GetTickCount();
+    if (GetTickCount() - lastChange > idleMs) {
+      CancelIo(pipe);
+      break;
+    }
+  }
+  BOOL done = GetOverlappedResult(pipe, o, moved, TRUE);
+  *error = done ? 0 : GetLastError();
+  return done;
+}
+
+// One overlapped transfer on a pipe: 1 with the count moved, 0 with the platform error.
+static int Transfer(HANDLE pipe, int write, unsigned char* data, DWORD length, DWORD idleMs, DWORD* moved, DWORD* error) {
+  OVERLAPPED o = {};
+  o.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+  *moved = 0;
+  if (!o.hEvent) {
+    *error = GetLastError();
+    return 0;
+  }
+  BOOL started = write ? WriteFile(pipe, data, length, NULL, &o) : ReadFile(pipe, data, length, NULL, &o);
+  *error = started ? 0 : GetLastError();
+  int done = (started || *error == ERROR_IO_PENDING) && AwaitTransfer(pipe, &o, idleMs, moved, error);
+  if (!done && *error == ERROR_OPERATION_ABORTED) done = 1;  // the idle limit: what arrived counts
+  CloseHandle(o.hEvent);
+  return done;
+}
+
+// Piece by piece, each of at most TransferBlockSize bytes; a piece that does not go out
+// whole ends the write as failed, with *written telling how far it got.
+int UsbAccessWrite(HANDLE handle, const unsigned char* data, DWORD length, DWORD* written, DWORD timeLimit) {
+  if (!written) return USB_BAD_ARGUMENT;
+  *written = 0;
+  UsbAccessRecord* r = UsbAccessLock(handle);
+  if (!r) return USB_BAD_HANDLE;
+  DWORD limit = timeLimit ? timeLimit : r->settings[WRITE_RETRY_TIMEOUT];
+  int result = 0;
+  while (*written < length) {
+    DWORD piece = length - *written < r->settings[TRANSFER_BLOCK_SIZE] ? length - *written : r->settings[TRANSFER_BLOCK_SIZE];
+    DWORD moved = 0, error;
+    int done = r->control != INVALID_HANDLE_VALUE &&
+               Transfer(r->writePipe, 1, (unsigned char*)data + *written, piece, limit, &moved, &error);
+    *written += moved;
+    if (!done || moved < piece) {
+      result = USB_TRANSFER_FAILED;
+      break;
+    }
+    if (*written < length && Ports[IF_USB].interval > 0) Sleep(Ports[IF_USB].interval);
+  }
+  UsbAccessUnlock(r);
+  return result;
+}
+
+// Reads until a read brings nothing, the buffer is full or the time limit passed. A read
+// that fails is retried once after a reopen; a failure that stays is reported as one.
+int UsbAccessRead(HANDLE handle, unsigned char* buffer, DWORD length, DWORD* read, DWORD timeLimit) {
+  if (!read) return USB_BAD_ARGUMENT;
+  *read = 0;
+  UsbAccessRecord* r = UsbAccessLock(handle);
+  if (!r) return USB_BAD_HANDLE;
+  DWORD limit = timeLimit ? timeLimit : r->settings[READ_RETRY_TIMEOUT], start = GetTickCount();
+  int result = 0, reopened = 0;
+  while (*read < length && GetTickCount() - start <= limit) {
+    DWORD moved = 0, error = ERROR_INVALID_HANDLE;
+    int done = r->control != INVALID_HANDLE_VALUE &&
+               Transfer(r->readPipe, 0, buffer + *read, length - *read, r->settings[READ_INTERVAL_TIMEOUT], &moved, &error);
+    *read += moved;
+    if (!done && !reopened++ && UsbAccessReopen(r)) continue;
+    if (!done) {
+      result = USB_TRANSFER_FAILED;
+      break;
+    }
+    if (moved == 0) break;
+  }
+  UsbAccessUnlock(r);
+  return result;
 }

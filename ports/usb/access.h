@@ -29,6 +29,10 @@ int UsbAccessClose(HANDLE handle);
 int UsbAccessGetDeviceId(HANDLE handle, unsigned char* buffer, DWORD size, DWORD* count, DWORD timeLimit);
 int UsbAccessReadStatus(HANDLE handle, unsigned char* answer);   // 4 bytes
 int UsbAccessClearBuffer(HANDLE handle, unsigned char* answer);  // 4 bytes
+// Blocking transfers on the pipes; a time limit of 0 takes the printer's setting. A write
+// or read that did not complete gives -160, with the count of what did move.
+int UsbAccessWrite(HANDLE handle, const unsigned char* data, DWORD length, DWORD* written, DWORD timeLimit);
+int UsbAccessRead(HANDLE handle, unsigned char* buffer, DWORD length, DWORD* read, DWORD timeLimit);
 
 // The record of a handle, locked against close and reopen until unlocked; null for a
 // handle that names no record. For the device services' own requests on its control handle.

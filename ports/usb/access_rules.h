@@ -9,7 +9,7 @@ enum {
   USB_BAD_ARGUMENT = -101,
   USB_BAD_HANDLE = -103,
   USB_NO_MEMORY = -140,
-  USB_READ_REFUSED = -160,
+  USB_TRANSFER_FAILED = -160,  // a pipe transfer that did not complete, or an invalid handle
   USB_DEVICE_ID_FAILED = -170,
   USB_REQUEST_FAILED = -172,
 };
