@@ -223,17 +223,18 @@ static int UsbAccessReopen(UsbAccessRecord* r) {
 }
 
 // A device-control request under the retry rule: one reopen and one more attempt after a
-// failure that is not "pending". 1, or 0 with the platform error in *error.
+// failure that is not "pending". A printer that was away at an earlier reopen left the
+// record without a control handle; it is looked for again the same way, so a printer
+// plugged back is found. 1, or 0 with the platform error in *error.
 static int Request(UsbAccessRecord* r, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
                    DWORD* returned, DWORD* error) {
   for (int attempt = 0; attempt < 2; attempt++) {
     *returned = 0;
-    if (r->control == INVALID_HANDLE_VALUE) {
-      *error = ERROR_INVALID_HANDLE;
-      return 0;
+    *error = ERROR_INVALID_HANDLE;
+    if (r->control != INVALID_HANDLE_VALUE) {
+      if (Device.DeviceIoControl(r->control, code, (void*)in, inLength, out, outLength, returned, NULL)) return 1;
+      *error = GetLastError();
     }
-    if (Device.DeviceIoControl(r->control, code, (void*)in, inLength, out, outLength, returned, NULL)) return 1;
-    *error = GetLastError();
     if (attempt > 0 || *error == 0 || *error == ERROR_IO_PENDING || !UsbAccessReopen(r)) return 0;
   }
   return 0;
