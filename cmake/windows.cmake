@@ -27,6 +27,11 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/send_bench.cpp)
   target_link_libraries(tarvex-bench tarvex_sim tarvex_core)
 endif()
 
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/usb_bench.cpp)
+  add_executable(tarvex-usb-bench tests/bench/usb_bench.cpp app/tarvex.rc)
+  target_link_libraries(tarvex-usb-bench tarvex_sim tarvex_core)
+endif()
+
 include(GoogleTest)
 gtest_discover_tests(tarvex_tests DISCOVERY_TIMEOUT 120
   PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
