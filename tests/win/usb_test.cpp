@@ -5,6 +5,7 @@
 #include "common/state.h"
 #include "ports/usb/usb.h"
 #include "send/engine.h"
+#include "send/frame.h"
 #include "sim/bus.h"
 #include "sim/device_host.h"
 #include "sim/usb_printer.h"
@@ -134,6 +135,9 @@ class UsbTest : public AppTest {
  protected:
   void TearDown() override {
     UsbWriteStart = WriteFileEx;
+    UsbJobEndQuery = nullptr;
+    GetJobEndCheck = 0;
+    DirectWritePatienceMs = 10000;
     AppTest::TearDown();
     bus.Stop();
   }
@@ -285,6 +289,28 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
                         std::to_string(c.error) + "]")) << LogDump();
   }
   UsbWriteStart = WriteFileEx;
+
+  // A printer that never says the job ended: Stop ends the asking.
+  GetJobEndCheck = 1;
+  UsbJobEndQuery = [] { return 1; };
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+  DropOnDialog(dlg, {File("end.bin", "job")});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << LogDump();
+  PostCommand(IDM_STOP);
+  ASSERT_TRUE(JobEnded()) << LogDump();
+  EXPECT_EQ(LineCount("USB:<ERROR>Data Send NG."), 5) << LogDump();
+  GetJobEndCheck = 0;
+
+  // A direct write the printer does not take ends after its bound, as a failure.
+  DirectWritePatienceMs = 500;
+  SimDeviceSetReading(p->device, 0);
+  std::string lump = Pattern(256 << 10);
+  EXPECT_EQ(UsbDriver.directWrite((const unsigned char*)lump.data(), (int)lump.size()), 0);
+  EXPECT_TRUE(HasLine("USB:<ERROR> Send circuit Error. [ErrNo=1460]")) << LogDump();
+  SimDeviceSetReading(p->device, 1);
 
   // Unplugged mid-job and back: the job ends, the next job cancel's request reopens it.
   Change(p, [](UsbPrinter& u) { u.status = 1; });
