@@ -79,8 +79,8 @@ std::string Pattern(size_t size) {
 TEST(UsbAccess, PortsByWholeNumberRequestsTransfersAndReopenAfterUnplug) {
   UsbBus bus;
   SimUsb* one = bus.Add("X1", 1);
-  SimUsb* far = bus.Add("X257", 257);
-  ASSERT_TRUE(one && far);
+  SimUsb* port257 = bus.Add("X257", 257);
+  ASSERT_TRUE(one && port257);
 
   HANDLE h, h257;
   ASSERT_EQ(UsbAccessOpen(&h257, "USBTST2", "USB257"), 0);
