@@ -27,7 +27,7 @@ class UsbBus {
   SimUsb* Add(const std::string& model, uint32_t port) {
     auto p = std::make_unique<SimUsb>();
     p->printer = MakeUsbPrinter(model, port);
-    if (model.empty()) p->printer.deviceId.clear();
+    if (model.empty()) UsbFailRequests(p->printer, USB_REQUEST_DEVICE_ID, 31, 1000);  // no ID to be had
     SimDeviceSetup s;
     s.name = SimBusPrinterName((int)printers.size() + 1);
     s.pipes = kSimPipeUsb;
@@ -159,17 +159,19 @@ class UsbTest : public AppTest {
   }
   static ConnectionBlock* ConnectionBlockOf() { return UsbBlock; }
   // A job that cannot end by itself: the printer reads nothing.
-  void StartStuckJob(SimUsb* p, const std::string& path) {
+  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
     SimDeviceSetReading(p->device, 0);
     HWND dlg = OpenBlockDialog();
     ASSERT_TRUE(dlg);
     SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
     DropOnDialog(dlg, {path});
     SetText(dlg, IDC_BLK_SIZE, "64");
+    SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
+    if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
     Click(dlg, IDOK);
     ASSERT_TRUE(DialogGone(dlg));
-    ASSERT_TRUE(WaitFor([] { return BytesSent > 0; }));
-    Sleep(300);
+    ASSERT_TRUE(WaitFor([] { return !LinesWith("SendDataSize").empty(); }));
+    Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
   }
   UsbBus bus;
@@ -210,10 +212,11 @@ TEST_F(UsbTest, ListsByModelConnectsTheChosenOneSendsAndCancels) {
                            "Class = PRINTER", "Device Description = Tarvex X1", "Hardware IDs = "})
     EXPECT_TRUE(HasLine(line)) << line << LogDump();
 
-  // Several block sizes, a delay: every byte, in order.
+  // Several block sizes (KiB), a delay: every byte, in order.
+  UsbBlock->delayUsb = 20;
   std::string sent;
   for (const char* size : {"1", "3", "64"}) {
-    std::string data = Pattern(100000 + sent.size());
+    std::string data = Pattern(20000 + sent.size());
     ASSERT_TRUE(RunJob({File(std::string("f") + size, data)}, 1, size)) << LogDump();
     sent += data;
   }
@@ -253,12 +256,9 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   size_t lines = LogLines().size();
 
   // The time-out on: the stuck piece ends with its line.
-  TimeOutOn = 1;
-  UsbBlock->timeOut = 1000;
-  StartStuckJob(p, File("stuck.bin", Pattern(1 << 20)));
+  StartStuckJob(p, File("stuck.bin", Pattern(1 << 20)), 1);
   EXPECT_TRUE(WaitLine("USB:<ERROR>Send Data Time Out.", 1, 5000)) << LogDump();
   ASSERT_TRUE(JobEnded());
-  TimeOutOn = 0;
   SimDeviceSetReading(p->device, 1);
   EXPECT_GT(LogLines().size(), lines);
 
