@@ -8,7 +8,6 @@
 volatile HANDLE UsbWritePipe = INVALID_HANDLE_VALUE, UsbReadPipe = INVALID_HANDLE_VALUE;
 UsbPipeUsers UsbPipeGate;
 
-static const GUID usbPrinterClass = {0x28d78fad, 0x5a12, 0x11d1, {0xae, 0x5b, 0x00, 0x00, 0xf8, 0x03, 0xa8, 0xc2}};
 static const DWORD IOCTL_DEVICE_ID = 0x0016000C, IOCTL_VENDOR_SET = 0x00220038, IOCTL_VENDOR_GET = 0x0022003C;
 
 // One lock for the handle table and every record: close and reopen never free or swap
@@ -69,13 +68,13 @@ static char* InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA* iface) {
 // The control handle of the printer on this port, and its device path; invalid when none.
 static HANDLE UsbAccessFindPrinter(const char* portName, char** devicePath) {
   *devicePath = NULL;
-  HDEVINFO set = Device.SetupDiGetClassDevsA(&usbPrinterClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  HDEVINFO set = Device.SetupDiGetClassDevsA(&DeviceUsbPrinterClass, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
   if (set == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
   HANDLE control = INVALID_HANDLE_VALUE;
   SP_DEVICE_INTERFACE_DATA iface;
   for (DWORD i = 0; control == INVALID_HANDLE_VALUE; i++) {
     iface.cbSize = sizeof iface;
-    if (!Device.SetupDiEnumDeviceInterfaces(set, NULL, &usbPrinterClass, i, &iface)) break;
+    if (!Device.SetupDiEnumDeviceInterfaces(set, NULL, &DeviceUsbPrinterClass, i, &iface)) break;
     if (!InterfaceIsPort(set, &iface, portName)) continue;
     char* path = InterfacePath(set, &iface);
     if (!path) break;
