@@ -8,6 +8,7 @@
 #include "send/engine.h"
 #include "send/function_keys.h"
 #include "send/keyboard.h"
+#include "ports/usb/usb.h"
 #include "terminal/capture.h"
 #include "terminal/clipboard.h"
 #include "terminal/log.h"
@@ -52,7 +53,7 @@ static void BlockTransmission(HWND wnd, WPARAM wParam, LPARAM lParam) {
     DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_START_BLOCK);
     return;
   }
-  static const int wired[] = {IF_IEEE1284, IF_IEEE1394, IF_RS232C};
+  static const int wired[] = {IF_USB, IF_IEEE1284, IF_IEEE1394, IF_RS232C};
   for (int kind : wired)
     if (Ports[kind].connected == 1) {
       DriverCommand(kind, wnd, wParam, lParam, ACTION_START_BLOCK);
@@ -71,6 +72,11 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
   switch (id) {
     case IDM_ABOUT: AboutDialog(wnd); break;
     case TB_IEEE1284: case IDM_IEEE1284: Connect(wnd, IF_IEEE1284, wParam, lParam); break;
+    case TB_USB: case IDM_USB: Connect(wnd, IF_USB, wParam, lParam); break;
+    case IDM_DEVICE_ID:
+      if (Ports[IF_USB].connected == 1) UsbDeviceIdCommand(UsbBlock);
+      break;
+    case TB_JOB_CANCEL: case IDM_JOB_CANCEL: case IDM_JOB_CANCEL_KEY: UsbDriver.jobCancel(wnd); break;
     case TB_TCPIP: case IDM_TCPIP: TcpipConnectionSequence(wnd, wParam, lParam); break;
     case TB_IEEE1394: case IDM_IEEE1394: Connect(wnd, IF_IEEE1394, wParam, lParam); break;
     case TB_RS232C: case IDM_RS232C: Connect(wnd, IF_RS232C, wParam, lParam); break;

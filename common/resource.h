@@ -28,6 +28,7 @@
 #define IDD_RS232C 135
 #define IDD_IEEE1394 146
 #define IDD_SCSI 147
+#define IDD_USB 121
 
 // Child controls of the main window
 #define IDC_TOOLBAR 100
@@ -123,6 +124,12 @@
 #define IDC_1284_TIMEOUT 1119
 #define IDC_1284_CHECK 1124
 #define IDC_1284_BIDIR 1127
+// USB printer name selection dialog
+#define IDC_USB_PRINTER 1069
+#define IDC_USB_INTERVAL 1027
+#define IDC_USB_BIDIR 1125
+#define IDC_USB_CHECK 1124
+#define IDC_USB_STATUS 1129
 
 // Capture dialog
 #define IDC_CAP_NAME 1040
