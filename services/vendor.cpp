@@ -1,0 +1,173 @@
+#include "services/vendor.h"
+
+#include "common/resource.h"
+#include "platform/device.h"
+#include "services/mib_cycle.h"
+#include "terminal/log.h"
+
+UsbVendorAccess VendorAccess;
+int OffsetValue;
+Word MibRequestCounter = 1;
+
+namespace {
+
+// One exchange at a time on the control handle: the automatic cycle's set and get stay a pair,
+// and no request of the dialog falls between them.
+CRITICAL_SECTION exchangeLock;
+struct LockInit {
+    LockInit() { InitializeCriticalSection(&exchangeLock); }
+} lockInit;
+
+struct Exchange {
+    HANDLE access;
+    HANDLE control;
+    VendorChannel channel;
+};
+
+int ControlRequest(void* context, unsigned long code, const std::string& in, unsigned outLength, std::string* out)
+{
+    Exchange& e = *static_cast<Exchange*>(context);
+    if (e.control == INVALID_HANDLE_VALUE || e.control == NULL)
+        return 0;
+    std::string buffer(outLength, 0);
+    DWORD got = 0;
+    if (!Device.DeviceIoControl(e.control, code, const_cast<char*>(in.data()), static_cast<DWORD>(in.size()),
+                                &buffer[0], outLength, &got, NULL))
+        return 0;
+    buffer.resize(got < outLength ? got : outLength);
+    *out = buffer;
+    return 1;
+}
+
+// The connection's USB access handle resolved to its printer: 0, -103, or 6 without a handle.
+int Begin(Exchange* e)
+{
+    e->access = INVALID_HANDLE_VALUE;
+    if (ConnectionBlockMemory) {
+        ConnectionBlock* block = static_cast<ConnectionBlock*>(GlobalLock(ConnectionBlockMemory));
+        e->access = block->usbHandle;
+        GlobalUnlock(ConnectionBlockMemory);
+    }
+    if (e->access == INVALID_HANDLE_VALUE || e->access == NULL)
+        return VENDOR_NOT_OPENED;
+    unsigned char* status = nullptr;
+    if (!VendorAccess.acquire || VendorAccess.acquire(e->access, &e->control, &status) != 0)
+        return VENDOR_UNKNOWN_HANDLE;
+    e->channel = {e, ControlRequest, status};
+    EnterCriticalSection(&exchangeLock);
+    return 0;
+}
+
+void End(Exchange* e)
+{
+    LeaveCriticalSection(&exchangeLock);
+    VendorAccess.release(e->access);
+}
+
+int Report(int request, int code)
+{
+    if (code != 0)
+        AppendDisplayLine(VendorErrorText(request, code).c_str());
+    return code == 0;
+}
+
+int SetOffset(int offset)
+{
+    Exchange e;
+    int code = Begin(&e);
+    if (code == 0) {
+        code = VendorSetOffset(e.channel, offset);
+        End(&e);
+    }
+    return Report(VENDOR_SET_OFFSET, code);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SetOffsetDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
+{
+    if (msg == WM_INITDIALOG) {
+        SetFocus(GetDlgItem(dlg, IDC_OFFSET_VALUE));
+        return FALSE;
+    }
+    if (msg != WM_COMMAND)
+        return FALSE;
+    if (LOWORD(wParam) == IDOK) {
+        char text[10] = "";
+        GetDlgItemTextA(dlg, IDC_OFFSET_VALUE, text, sizeof text);
+        if (OffsetFromText(text, &OffsetValue))
+            EndDialog(dlg, 1);
+        return TRUE;
+    }
+    if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int SetOffsetCommand(HWND owner)
+{
+    if (Ports[IF_USB].connected != 1)
+        return 0;
+    if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_SET_OFFSET), owner, SetOffsetDialogProc, 0) != 1)
+        return 0;
+    SetOffset(OffsetValue);
+    return 1;
+}
+
+int MibObjectSetCommand(const std::string& request)
+{
+    Exchange e;
+    int code = Begin(&e);
+    if (code == 0) {
+        code = VendorMibSet(e.channel, request);
+        End(&e);
+    }
+    return Report(VENDOR_MIB_SET, code);
+}
+
+int MibValueGetCommand(unsigned size, std::string* answer)
+{
+    Exchange e;
+    answer->clear();
+    int code = Begin(&e);
+    if (code == 0) {
+        code = VendorMibGet(e.channel, size, answer);
+        End(&e);
+    }
+    return Report(VENDOR_MIB_GET, code);
+}
+
+int GetJobEndCommand(int* busy)
+{
+    Exchange e;
+    *busy = 0;
+    int code = Begin(&e);
+    if (code == 0) {
+        code = VendorJobEnd(e.channel, busy);
+        End(&e);
+    }
+    return Report(VENDOR_JOB_END, code);
+}
+
+int MibReferCycle()
+{
+    Exchange e;
+    int code = Begin(&e);
+    if (code != 0) {
+        Report(VENDOR_MIB_SET, code);
+        MibRequestCounter = 1;
+        return 0;
+    }
+    int counter = MibRequestCounter;
+    MibCycleResult result;
+    int ok = MibCycle(e.channel, &counter, &result);
+    End(&e);
+    MibRequestCounter = counter;
+    for (const std::string& line : result.errors)
+        AppendDisplayLine(line.c_str());
+    if (result.logged)
+        ConnectionLogMessage("%s", result.value.c_str());
+    return ok;
+}
