@@ -1,6 +1,7 @@
 #include "services/vendor.h"
 
 #include "common/resource.h"
+#include <commctrl.h>
 #include "platform/device.h"
 #include "services/mib_cycle.h"
 #include "terminal/log.h"
@@ -149,6 +150,28 @@ int GetJobEndCommand(int* busy)
         End(&e);
     }
     return Report(VENDOR_JOB_END, code);
+}
+
+static void StatusPart3(const char* text)
+{
+    SendMessageA(hStatusBar, SB_SETTEXTA, 3, reinterpret_cast<LPARAM>(text));
+}
+
+int WaitForJobEnd(const Word* cancel, unsigned timeLimitMs)
+{
+    DWORD start = GetTickCount();
+    int busy = 1, ended = 0;
+    while (Ports[IF_USB].connected == 1 && StopRequest != 3 && !(cancel && *cancel) &&
+           !(timeLimitMs && GetTickCount() - start > timeLimitMs) && GetJobEndCommand(&busy)) {
+        if (!busy) {
+            ended = 1;
+            break;
+        }
+        StatusPart3("GET_JOB_END RETRY");
+        Sleep(1);
+    }
+    StatusPart3("                 ");
+    return ended;
 }
 
 int MibReferCycle()

@@ -25,6 +25,11 @@ int MibObjectSetCommand(const std::string& request);
 int MibValueGetCommand(unsigned size, std::string* answer);
 int GetJobEndCommand(int* busy);
 
+// The GET_JOB_END retry after a file's last byte, on the send thread: asks until the printer's
+// job has ended (1). Gives up (0) when a request fails, USB is disconnected, Stop or the job
+// cancel (*cancel) is asked, or the time limit passes (0: no limit).
+int WaitForJobEnd(const Word* cancel, unsigned timeLimitMs);
+
 // The automatic MIB refer cycle, run by the USB receive thread after each receive.
 // 0 when the MIB object set failed, else 1.
 int MibReferCycle();
