@@ -11,7 +11,7 @@
 typedef std::vector<std::string> ReportLines;
 
 // Only devices of this vendor are listed; hubs are explored whatever their vendor.
-const uint16_t MAKER_VENDOR_ID = 0x2F1A;
+const uint16_t MAKER_VENDOR_ID = 0x4B56;
 
 // USB_NODE_CONNECTION_INFORMATION with room for 30 open pipes, and USB_NODE_INFORMATION.
 const uint32_t USB_CONNECTION_RECORD_SIZE = 365;

@@ -49,6 +49,6 @@ void UsbTopologyWalk(const UsbBus& bus, UsbReport* report);
 
 // The walked device that is the printer behind this device path, by the driver key of
 // its node when known, else by the vendor, product and serial number the path carries
-// ("...#VID_2F1A&PID_0101#SERIAL#..."); null when none matches.
+// ("...#VID_4B56&PID_0001#SERIAL#..."); null when none matches.
 const UsbWalkedDevice* FindWalkedDevice(const std::vector<UsbWalkedDevice>& devices, const char* devicePath,
                                         const char* driverKey);

@@ -16,7 +16,7 @@ const uint32_t kDescriptor = 0x00220410;
 const uint32_t kVendorSet = 0x00220038;
 const uint32_t kVendorGet = 0x0022003C;
 const uint32_t kGenFailure = 31;
-const uint16_t kMaker = 0x2F1A;
+const uint16_t kMaker = 0x4B56;  // the vendor the bus names its printers with
 const char kHubClass[] = "#{f18a0e88-c30c-11d0-8815-00a0c906bed8}";
 
 void Le(std::string& s, uint32_t v, int bytes) {
@@ -364,10 +364,10 @@ void UsbTreeBuild(UsbTree* tree, int hostile) {
   UsbTreeHub rootHub = {root, HubNode(4, 0x0009, 0), std::vector<UsbTreeDevice>(4)};
   UsbTreeHub externalHub = {external, HubNode(4, 0x0000, 1), std::vector<UsbTreeDevice>(4)};
   rootHub.ports[0] = Printer("{36FC9E60-C465-11CF-8056-444553540000}\\0005", "Tarvex Sim HS Printer", 0x0200,
-                             0x0101, 0x0200, u"TVX0001", 1);
+                             0x0001, 0x0200, u"TARVEXSIM0001", 1);
   rootHub.ports[1] = Hub(1);
   externalHub.ports[0] = Printer("{36FC9E60-C465-11CF-8056-444553540000}\\0006", "Tarvex Sim FS Printer", 0x0110,
-                                 0x0102, 0x0100, u"TVX0002", 0);
+                                 0x0002, 0x0100, u"TARVEXSIM0002", 0);
   externalHub.ports[1] = Mouse();
   for (UsbTreeHub* h : {&rootHub, &externalHub})
     for (UsbTreeDevice& d : h->ports)

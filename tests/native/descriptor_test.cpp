@@ -26,8 +26,8 @@ Bytes Record(uint16_t usb, uint8_t packet, int lowSpeed, uint32_t pipes, const B
     r[6] = usb & 0xFF;
     r[7] = usb >> 8;
     r[11] = packet;
-    r[12] = 0x1A;
-    r[13] = 0x2F;
+    r[12] = 0x56;
+    r[13] = 0x4B;
     r[16] = release & 0xFF;
     r[17] = release >> 8;
     r[23] = static_cast<uint8_t>(lowSpeed);
@@ -71,7 +71,7 @@ TEST(Descriptor, DeviceLinesAndSpeed)
         std::snprintf(usb, sizeof usb, "  - bcdUSB:             0x%04X", c.usb);
         EXPECT_EQ(out[1], usb);
         EXPECT_EQ(out[5], "  - bMaxPacketSize0:      0x08 (8)");
-        EXPECT_EQ(out[6], "  - idVendor:           0x2F1A");
+        EXPECT_EQ(out[6], "  - idVendor:           0x4B56");
         EXPECT_EQ(out[13], "  -ConnectionStatus: DeviceConnected");
         EXPECT_EQ(out[15], c.speedLine);
         EXPECT_EQ(out.back(), "  - Open Pipes:              0");

@@ -144,11 +144,11 @@ TEST(UsbReport, QuietWalkPairsPrintersByIdentity)
         int vendorCapable;
     } cases[] = {
         // The spooler may list the full-speed printer first: the pairing does not go by order.
-        {"\\\\?\\usb#vid_2f1a&pid_0102#tvx0002#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", "", "Speed = Full(12Mbps)", 0},
-        {"\\\\?\\USB#VID_2F1A&PID_0101#TVX0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", nullptr,
+        {"\\\\?\\usb#vid_4b56&pid_0002#tarvexsim0002#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", "", "Speed = Full(12Mbps)", 0},
+        {"\\\\?\\USB#VID_4B56&PID_0001#TARVEXSIM0001#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", nullptr,
          "Speed = High(480Mbps)", 1},
         {"", "{36FC9E60-C465-11CF-8056-444553540000}\\0006", "Speed = Full(12Mbps)", 0},
-        {"\\\\?\\usb#vid_2f1a&pid_0101#5&3a0b1c&0&1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", "",
+        {"\\\\?\\usb#vid_4b56&pid_0001#5&3a0b1c&0&1#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}", "",
          "Speed = High(480Mbps)", 1},
     };
     for (const Case& c : cases) {
@@ -157,7 +157,7 @@ TEST(UsbReport, QuietWalkPairsPrintersByIdentity)
         EXPECT_EQ(d->speed, c.speed) << c.path;
         EXPECT_EQ(d->vendorCapable, c.vendorCapable) << c.path;
     }
-    EXPECT_EQ(FindWalkedDevice(report.devices, "\\\\?\\usb#vid_2f1a&pid_0999#x#{x}", ""), nullptr);
-    EXPECT_EQ(FindWalkedDevice(report.devices, "\\\\?\\usb#vid_2f1a&pid_01", ""), nullptr);
+    EXPECT_EQ(FindWalkedDevice(report.devices, "\\\\?\\usb#vid_4b56&pid_0999#x#{x}", ""), nullptr);
+    EXPECT_EQ(FindWalkedDevice(report.devices, "\\\\?\\usb#vid_4b56&pid_00", ""), nullptr);
     EXPECT_EQ(FindWalkedDevice(report.devices, nullptr, "{unknown}"), nullptr);
 }
