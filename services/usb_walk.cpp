@@ -234,7 +234,7 @@ void UsbTopologyWalk(const UsbBus& bus, UsbReport* report)
 {
     Walk w = {bus, report};
     for (int n = 0; n <= 9; n++) {
-        char name[16];
+        char name[24];
         std::snprintf(name, sizeof name, "\\\\.\\HCD%d", n);
         void* controller = bus.open(bus.context, name);
         if (!controller)

@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 // The walk's bus over the simulated tree, as the device seam serves it: names open the
@@ -90,10 +92,22 @@ UsbReport WalkTree(TreeBus& bus, int hostile)
     return report;
 }
 
-std::string Golden(const char* name)
+// __FILE__ may be relative to the build folder, which is where the test program lives.
+std::string GoldenPath(const char* name)
 {
     std::string path = __FILE__;
-    path = path.substr(0, path.rfind("/native/")) + "/golden/" + name;
+    if (path[0] != '/') {
+        char self[4096] = "";
+        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+        std::string exe(self, n > 0 ? static_cast<size_t>(n) : 0);
+        path = exe.substr(0, exe.rfind('/') + 1) + path;
+    }
+    return path.substr(0, path.rfind("/native/")) + "/golden/" + name;
+}
+
+std::string Golden(const char* name)
+{
+    std::string path = GoldenPath(name);
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
