@@ -4,11 +4,7 @@
 
 static void RetryConnect(HWND wnd) {
   TcpState = 2;
-  TcpReconnectPending = TcpipConnect(wnd, 1);
-  if (TcpReconnectPending) return;
-  TcpipCloseSocket();
-  TcpState = 0;
-  LogMessage("TCP/IP:Connection Retry NG.");
+  if (!TcpipConnect(wnd, 1)) LogMessage("TCP/IP:Connection Retry NG.");
 }
 
 static int Connected() {
@@ -46,6 +42,13 @@ static void Closed(HWND wnd) {
   RetryConnect(wnd);
 }
 
+// Between files of a job: a connection made meanwhile (Ctrl+T) serves the next file.
+static void Reconnect(HWND wnd) {
+  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return;
+  TcpRetryCount = 0;
+  RetryConnect(wnd);
+}
+
 int TcpipSocketEvent(HWND wnd, WPARAM wParam, LPARAM lParam) {
   // Events still queued for a socket already closed would close the one made since.
   if ((SOCKET)wParam != TcpSocket) return 1;
@@ -57,6 +60,8 @@ int TcpipSocketEvent(HWND wnd, WPARAM wParam, LPARAM lParam) {
       ConnectFailed(wnd, event, error);
       return 1;
     case FD_CLOSE: Closed(wnd); return 1;
+    case TCP_EVENT_CLOSE: TcpipCloseConnection(wnd); return 1;
+    case TCP_EVENT_RECONNECT: Reconnect(wnd); return 1;
   }
   LogMessage("TCP/IP:<ERROR>Network Error.[EventCode=%d]", event);
   return 1;

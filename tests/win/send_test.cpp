@@ -1,11 +1,14 @@
 #include "tests/win/harness.h"
 #include "tests/win/fake_driver.h"
 #include "common/resource.h"
+#include "common/settings.h"
 #include "common/state.h"
 #include "platform/alloc.h"
 #include "send/block_dialog.h"
 #include "send/engine.h"
+#include "send/frame.h"
 #include "sim/server.h"
+#include "terminal/log.h"
 #include <gtest/gtest.h>
 
 class SendJob : public FakePortTest {};
@@ -126,6 +129,85 @@ TEST_F(SendJob, CancelledDialogEndsTheJobSilently) {
   EXPECT_TRUE(LogLines().empty());
   EXPECT_TRUE(Fake.pieces.empty());
   EXPECT_EQ(2, Ports[IF_RS232C].sending);
+}
+
+// What every driver inherits from the frame, run through the fake driver.
+class DriverFrame : public FakePortTest {};
+
+TEST_F(DriverFrame, BlockSenderPiecesDelaysRetriesAndFailures) {
+  std::string bytes(10000, '\0');
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(i * 31 + i / 256);
+  std::string path = File("a.bin", bytes);
+  Fake.busyWrites = 2;  // a busy port is retried, not reported
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {path});
+  SetCheck(dlg, IDC_BLK_KBYTE, false);
+  SetText(dlg, IDC_BLK_SIZE, "4096");
+  SetText(dlg, IDC_BLK_DELAY, "200");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  std::vector<size_t> sizes;
+  for (const std::string& piece : Fake.pieces) sizes.push_back(piece.size());
+  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), sizes);
+  EXPECT_TRUE(FakeReceived() == bytes);
+  ASSERT_EQ(3u, Fake.ticks.size());
+  EXPECT_GE(Fake.ticks[1] - Fake.ticks[0], 150u);  // the delay lies between pieces
+  EXPECT_GE(Fake.ticks[2] - Fake.ticks[1], 150u);
+  EXPECT_EQ(2, Fake.between);
+  EXPECT_EQ(1, LineCount("RS232C:Data Send End.")) << LogDump();
+
+  Fake.failAtPiece = 4;
+  ASSERT_TRUE(RunJob({path}, 1, "4096"));
+  EXPECT_TRUE(HasLine("RS232C:(2)<ERROR>Data Write NG.[ErrorNo=5]")) << LogDump();
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
+  EXPECT_EQ(4u, Fake.pieces.size());
+
+  Fake.failAtPiece = -1;
+  Fake.stuck = 1;  // a piece that makes no progress for the time-out
+  dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
+  SetText(dlg, IDC_BLK_TIMEOUT, "1");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded(5000));
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data Time Out.")) << LogDump();
+  EXPECT_EQ(2, LineCount("RS232C:<ERROR>Data Send NG."));
+  EXPECT_EQ(2, Ports[IF_RS232C].sending);
+}
+
+TEST_F(DriverFrame, ReceiveThreadAndADirectWriteThatNeverEnds) {
+  PostCommand(IDM_DISCONNECT);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
+  Fake.answer = "hello\r\n";
+  Ports[IF_RS232C].receiveOn = 1;
+  PostCommand(IDM_RS232C);
+  EXPECT_TRUE(WaitLine("hello<0D><0A>")) << LogDump();
+  Fake.readFails = 1;
+  EXPECT_EQ("The circuit error occurred. Please re-connect. Circuit error.", AnswerMessageBox("Error", IDOK));
+  EXPECT_EQ(0, Ports[IF_RS232C].receiveRun);
+  EXPECT_FALSE(WaitDialog("Error", 500)) << "the box came twice";
+  Ports[IF_RS232C].receiveOn = 0;
+
+  // The window goes on while the printer takes nothing; the write ends after its patience.
+  Fake.stuck = 1;
+  DirectWritePatienceMs = 1500;
+  lstrcpyA(FunctionKeys[0], "x");
+  PostCommand(IDM_FKEY_FIRST);
+  Sleep(300);
+  DWORD_PTR ignored;
+  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &ignored));
+  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=1460]")) << LogDump();
+  DirectWritePatienceMs = 10000;
+}
+
+TEST(IntervalChoices, ElevenFiveCharacterLabelsAndTheirMilliseconds) {
+  for (const IntervalChoice& choice : IntervalChoices) EXPECT_EQ(5, lstrlenA(choice.label)) << choice.label;
+  EXPECT_EQ(4, IntervalIndex(1000));
+  EXPECT_EQ(-1, IntervalIndex(1500));
+  EXPECT_EQ(1000, IntervalFromLabel("1sec ", 7));
+  EXPECT_EQ(7, IntervalFromLabel("1sec", 7));
+  EXPECT_EQ(60000, IntervalFromLabel("60sec", 7));
 }
 
 class UnconnectedJob : public FakePortTest {
