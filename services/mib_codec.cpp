@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "send/escape.h"
+
 namespace {
 
 const size_t COMMUNITY_MAX = 256;
@@ -17,23 +19,12 @@ std::string Stripped(const std::string& text)
     return out;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The hexadecimal number of the first `digits` characters; -1 when one is no digit.
 long HexNumber(const std::string& text, size_t digits)
 {
     long value = 0;
     for (size_t i = 0; i < digits; i++) {
-        int d = i < text.size() ? HexDigit(text[i]) : -1;
+        int d = i < text.size() ? HexDigitValue(static_cast<unsigned char>(text[i])) : -1;
         if (d < 0)
             return -1;
         value = value * 16 + d;
@@ -45,7 +36,8 @@ long HexNumber(const std::string& text, size_t digits)
 int HexBytes(const std::string& digits, std::string* out)
 {
     for (size_t i = 0; i + 1 < digits.size(); i += 2) {
-        int high = HexDigit(digits[i]), low = HexDigit(digits[i + 1]);
+        int high = HexDigitValue(static_cast<unsigned char>(digits[i]));
+        int low = HexDigitValue(static_cast<unsigned char>(digits[i + 1]));
         if (high < 0 || low < 0)
             return 0;
         *out += static_cast<char>(high * 16 + low);
@@ -179,26 +171,25 @@ int MibDecode(const uint8_t* a, size_t length, MibAnswer* out)
     return out->result;
 }
 
-std::string HexText(const std::string& bytes)
-{
-    std::string out;
-    char pair[4];
-    for (unsigned char b : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X ", b);
-        out += pair;
-    }
-    return out;
-}
-
-std::string HexTokens(const std::string& bytes)
+static std::string EachByte(const std::string& bytes, const char* format)
 {
     std::string out;
     char token[8];
     for (unsigned char b : bytes) {
-        std::snprintf(token, sizeof token, "<%02X>", b);
+        std::snprintf(token, sizeof token, format, b);
         out += token;
     }
     return out;
+}
+
+std::string HexText(const std::string& bytes)
+{
+    return EachByte(bytes, "%02X ");
+}
+
+std::string HexTokens(const std::string& bytes)
+{
+    return EachByte(bytes, "<%02X>");
 }
 
 std::string SizeText(unsigned value, int digits)

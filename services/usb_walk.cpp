@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "send/escape.h"
+
 namespace {
 
 struct Walk {
@@ -211,8 +213,7 @@ int HexAt(const char* p, int digits, unsigned* value)
 {
     *value = 0;
     for (int i = 0; i < digits; i++) {
-        char c = p[i];
-        int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        int d = HexDigitValue(static_cast<unsigned char>(p[i]));
         if (d < 0)
             return 0;
         *value = *value * 16 + d;

@@ -72,15 +72,17 @@ int Report(int request, int code)
     return code == 0;
 }
 
-int SetOffset(int offset)
+// One command-level request: the printer resolved, the request sent, a failure reported.
+template <class Send>
+int Command(int request, Send send)
 {
     Exchange e;
     int code = Begin(&e);
     if (code == 0) {
-        code = VendorSetOffset(e.channel, offset);
+        code = send(e.channel);
         End(&e);
     }
-    return Report(VENDOR_SET_OFFSET, code);
+    return Report(request, code);
 }
 
 }  // namespace
@@ -113,43 +115,25 @@ int SetOffsetCommand(HWND owner)
         return 0;
     if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_SET_OFFSET), owner, SetOffsetDialogProc, 0) != 1)
         return 0;
-    SetOffset(OffsetValue);
+    Command(VENDOR_SET_OFFSET, [](const VendorChannel& c) { return VendorSetOffset(c, OffsetValue); });
     return 1;
 }
 
 int MibObjectSetCommand(const std::string& request)
 {
-    Exchange e;
-    int code = Begin(&e);
-    if (code == 0) {
-        code = VendorMibSet(e.channel, request);
-        End(&e);
-    }
-    return Report(VENDOR_MIB_SET, code);
+    return Command(VENDOR_MIB_SET, [&](const VendorChannel& c) { return VendorMibSet(c, request); });
 }
 
 int MibValueGetCommand(unsigned size, std::string* answer)
 {
-    Exchange e;
     answer->clear();
-    int code = Begin(&e);
-    if (code == 0) {
-        code = VendorMibGet(e.channel, size, answer);
-        End(&e);
-    }
-    return Report(VENDOR_MIB_GET, code);
+    return Command(VENDOR_MIB_GET, [&](const VendorChannel& c) { return VendorMibGet(c, size, answer); });
 }
 
 int GetJobEndCommand(int* busy)
 {
-    Exchange e;
     *busy = 0;
-    int code = Begin(&e);
-    if (code == 0) {
-        code = VendorJobEnd(e.channel, busy);
-        End(&e);
-    }
-    return Report(VENDOR_JOB_END, code);
+    return Command(VENDOR_JOB_END, [&](const VendorChannel& c) { return VendorJobEnd(c, busy); });
 }
 
 static void StatusPart3(const char* text)

@@ -4,19 +4,21 @@
 #include <cstdio>
 
 #include "services/mib_codec.h"
+#include "services/usb_walk.h"
+#include "services/vendor_request.h"
 
 namespace {
 
-const uint32_t kHcdDriverKeyName = 0x00220424;
-const uint32_t kRootHubNameOrNodeInfo = 0x00220408;
-const uint32_t kConnectionInfo = 0x0022040C;
-const uint32_t kConnectionName = 0x00220414;
-const uint32_t kConnectionDriverKey = 0x00220420;
-const uint32_t kDescriptor = 0x00220410;
-const uint32_t kVendorSet = 0x00220038;
-const uint32_t kVendorGet = 0x0022003C;
+const uint32_t kHcdDriverKeyName = IOCTL_GET_HCD_DRIVERKEY_NAME;
+const uint32_t kRootHubNameOrNodeInfo = IOCTL_USB_GET_ROOT_HUB_NAME;
+const uint32_t kConnectionInfo = IOCTL_USB_GET_NODE_CONNECTION_INFORMATION;
+const uint32_t kConnectionName = IOCTL_USB_GET_NODE_CONNECTION_NAME;
+const uint32_t kConnectionDriverKey = IOCTL_USB_GET_NODE_CONNECTION_DRIVERKEY_NAME;
+const uint32_t kDescriptor = IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION;
+const uint32_t kVendorSet = IOCTL_USBPRINT_VENDOR_SET_COMMAND;
+const uint32_t kVendorGet = IOCTL_USBPRINT_VENDOR_GET_COMMAND;
 const uint32_t kGenFailure = 31;
-const uint16_t kMaker = 0x4B56;  // the vendor the bus names its printers with
+const uint16_t kMaker = MAKER_VENDOR_ID;
 const char kHubClass[] = "#{f18a0e88-c30c-11d0-8815-00a0c906bed8}";
 
 void Le(std::string& s, uint32_t v, int bytes) {
