@@ -24,7 +24,7 @@ static int TcpipInit(ConnectionBlock*) {
 // The connection is closed here too: the process may go on after the window (tests run
 // several windows in one process), and a socket left open would keep posting events.
 static void TcpipExit(ConnectionBlock*) {
-  if (TcpSocket != INVALID_SOCKET) TcpipCloseConnection(NULL);
+  if (TcpSocket != INVALID_SOCKET) TcpipDisconnect();
   ResetTcpip();
 }
 
@@ -32,7 +32,7 @@ static int TcpipCommand(HWND wnd, WPARAM wParam, LPARAM lParam, int action) {
   switch (action) {
     case ACTION_SOCKET_EVENT: return TcpipSocketEvent(wnd, wParam, lParam);
     case ACTION_CONNECT: return TcpipDialog(wnd);
-    case ACTION_DISCONNECT: TcpipCloseConnection(wnd); return 1;
+    case ACTION_DISCONNECT: TcpipDisconnect(); return 1;
     case ACTION_START_BLOCK: StartDriverSendThread(IF_TCPIP, wnd); return 0;
   }
   return 0;

@@ -16,6 +16,33 @@ static int Connected() {
   return 1;
 }
 
+const UINT_PTR RETRY_TIMER = 0x7C01;
+static Word retryAfterClose;  // the pause follows a close event, not a failed retry
+
+// The pause before a retry runs as a timer, so the window (and Stop) go on meanwhile.
+static void CALLBACK RetryAfterPause(HWND wnd, UINT, UINT_PTR id, DWORD) {
+  KillTimer(wnd, id);
+  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return;  // connected meanwhile
+  if (!retryAfterClose && TcpRetryCount >= TCP_RETRY_LIMIT) {
+    LogMessage("TCP/IP:Connection Retry Timeout.");
+    TcpReconnectPending = 0;
+    return;
+  }
+  if (!retryAfterClose) TcpRetryCount = TcpRetryCount + 1;
+  RetryConnect(wnd);
+}
+
+static void PauseThenRetry(int afterClose) {
+  retryAfterClose = afterClose;
+  SetTimer(hMainWnd, RETRY_TIMER, 1000, RetryAfterPause);
+}
+
+void TcpipDisconnect() {
+  KillTimer(hMainWnd, RETRY_TIMER);
+  TcpReconnectPending = 0;
+  TcpipCloseConnection(hMainWnd);
+}
+
 static void ConnectFailed(HWND wnd, int event, int error) {
   if (!TcpReconnectPending) {
     TcpipCloseSocket();
@@ -24,22 +51,13 @@ static void ConnectFailed(HWND wnd, int event, int error) {
     return;
   }
   TcpipCloseConnection(wnd);
-  Sleep(1000);
-  if (TcpRetryCount >= TCP_RETRY_LIMIT) {
-    LogMessage("TCP/IP:Connection Retry Timeout.");
-    TcpReconnectPending = 0;
-    TcpState = 0;
-    return;
-  }
-  TcpRetryCount = TcpRetryCount + 1;
-  RetryConnect(wnd);
+  PauseThenRetry(0);
 }
 
 static void Closed(HWND wnd) {
   TcpRetryCount = 0;
   TcpipCloseConnection(wnd);
-  Sleep(1000);
-  RetryConnect(wnd);
+  PauseThenRetry(1);
 }
 
 // Between files of a job: a connection made meanwhile (Ctrl+T) serves the next file.

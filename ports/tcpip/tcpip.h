@@ -22,6 +22,7 @@ const int TCP_RETRY_LIMIT = 10;
 // after itself on failure.
 int TcpipConnect(HWND wnd, int retryForm);
 void TcpipCloseConnection(HWND wnd);  // shuts the sending side down and drains before closing
+void TcpipDisconnect();  // the user's: no re-connection follows
 void TcpipCloseSocket();              // at once, for a connection that never was
 void TcpipInitLock();
 // What the socket takes now, on the connection `serial` names: the count sent, 0 when it
