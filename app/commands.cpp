@@ -6,6 +6,8 @@
 #include "send/engine.h"
 #include "send/function_keys.h"
 #include "send/keyboard.h"
+#include "services/usb_report.h"
+#include "services/vendor.h"
 #include "terminal/capture.h"
 #include "terminal/clipboard.h"
 #include "terminal/log.h"
@@ -84,6 +86,11 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
       if (AnyConnected()) KeyboardInputDialog(wnd);
       break;
     case IDM_FUNCTION_KEY: FunctionKeyDialog(wnd); break;
+    case IDM_DESCRIPTOR:
+      if (Ports[IF_USB].connected == 1) UsbDescriptorCommand();
+      break;
+    case IDM_SET_OFFSET: SetOffsetCommand(wnd); break;
+    case IDM_MIBOBJECT: MibObjectCommand(wnd); break;
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;

@@ -122,6 +122,7 @@ void Open(HWND dlg)
     SendDlgItemMessageA(dlg, IDC_MIB_RECEIVE_SIZE, EM_LIMITTEXT, 4, 0);
     SetText(dlg, IDC_MIB_RECEIVE_SIZE, "255");
     SetFocus(GetDlgItem(dlg, IDC_MIB_COMMUNITY));
+    SendDlgItemMessageA(dlg, IDC_MIB_COMMUNITY, EM_SETSEL, dialog.previous[0].size(), dialog.previous[0].size());
 }
 
 int Build(HWND dlg, std::string* request)
