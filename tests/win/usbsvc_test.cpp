@@ -219,3 +219,23 @@ TEST_F(UsbServices, DescriptorReportAndQuietWalkThroughTheSeam) {
   SimBusStop();
   EXPECT_EQ(0, UsbQuietWalk("\\\\?\\usb#vid_4b56&pid_0001#tarvexsim0001#{x}", "", speed, sizeof speed, &vendorCapable));
 }
+
+namespace {
+unsigned __stdcall SetUnknownObjects(void* rounds) {
+  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
+  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
+  return 0;
+}
+}  // namespace
+
+// The dialog's requests from the window's thread never fall between the cycle's set and get:
+// every cycle reads its own answer, so the counter runs on.
+TEST_F(UsbServices, CycleAnswersStayTheCyclesWhileTheDialogAsks) {
+  int rounds = 40;
+  MibRequestCounter = 1;
+  HANDLE t = (HANDLE)_beginthreadex(NULL, 0, SetUnknownObjects, &rounds, 0, NULL);
+  for (int i = 0; i < rounds; i++) ASSERT_EQ(1, MibReferCycle());
+  WaitForSingleObject(t, 10000);
+  CloseHandle(t);
+  EXPECT_EQ(41, MibRequestCounter);
+}
