@@ -9,6 +9,8 @@
 #include "send/function_keys.h"
 #include "send/keyboard.h"
 #include "ports/usb/usb.h"
+#include "services/usb_report.h"
+#include "services/vendor.h"
 #include "terminal/capture.h"
 #include "terminal/clipboard.h"
 #include "terminal/log.h"
@@ -75,6 +77,7 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
     case TB_USB: case IDM_USB: Connect(wnd, IF_USB, wParam, lParam); break;
     case IDM_DEVICE_ID:
       if (Ports[IF_USB].connected == 1) UsbDeviceIdCommand(UsbBlock);
+      else if (Ports[IF_IEEE1284].connected == 1) Ieee1284DeviceIdDisplay();
       break;
     case TB_JOB_CANCEL: case IDM_JOB_CANCEL: case IDM_JOB_CANCEL_KEY: UsbDriver.jobCancel(wnd); break;
     case TB_TCPIP: case IDM_TCPIP: TcpipConnectionSequence(wnd, wParam, lParam); break;
@@ -92,9 +95,11 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
       if (AnyConnected()) KeyboardInputDialog(wnd);
       break;
     case IDM_FUNCTION_KEY: FunctionKeyDialog(wnd); break;
-    case IDM_DEVICE_ID:
-      if (Ports[IF_USB].connected != 1 && Ports[IF_IEEE1284].connected == 1) Ieee1284DeviceIdDisplay();
+    case IDM_DESCRIPTOR:
+      if (Ports[IF_USB].connected == 1) UsbDescriptorCommand();
       break;
+    case IDM_SET_OFFSET: SetOffsetCommand(wnd); break;
+    case IDM_MIBOBJECT: MibObjectCommand(wnd); break;
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;
