@@ -25,3 +25,4 @@ fuzz-long: deps
 
 bench: build
 	@tools/wine-run build/win/tarvex-bench.exe
+	@tools/wine-run build/win/tarvex-display-bench.exe

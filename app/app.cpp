@@ -114,6 +114,11 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
       if (DispatchCommand(wnd, LOWORD(wParam), wParam, lParam)) return 0;
       break;
     case WM_APPEND_LINE: AppendDisplayLine((const char*)lParam); return 0;
+    case WM_RENDER_CHUNK: RenderIntoLog((const unsigned char*)lParam, (int)wParam); return 0;
+    case WM_TIMER:
+      if (wParam != LOG_REDRAW_TIMER) break;
+      ResumeLogRedraw();
+      return 0;
     case WM_SOCKET_EVENT:
       DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_SOCKET_EVENT);
       BlockCommandEnable(1);

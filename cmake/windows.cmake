@@ -26,6 +26,8 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/send_bench.cpp)
   add_executable(tarvex-bench tests/bench/send_bench.cpp app/tarvex.rc)
   target_link_libraries(tarvex-bench tarvex_sim tarvex_core)
 endif()
+add_executable(tarvex-display-bench tests/bench/display_bench.cpp app/tarvex.rc)
+target_link_libraries(tarvex-display-bench tarvex_core)
 
 include(GoogleTest)
 gtest_discover_tests(tarvex_tests DISCOVERY_TIMEOUT 120

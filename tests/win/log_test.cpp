@@ -4,6 +4,7 @@
 #include "common/state.h"
 #include "terminal/log.h"
 #include <gtest/gtest.h>
+#include <thread>
 
 class TerminalLog : public AppTest {};
 
@@ -121,4 +122,25 @@ TEST_F(TerminalLog, DisplaySetupShows132ForAnOddWidthAndOkKeepsChanges) {
   ASSERT_TRUE(DialogGone(dlg));
   EXPECT_EQ(0, PortDsp);
   EXPECT_EQ(100, DspLine) << "OK keeps the width that was in force";
+}
+
+static int crossThreadSends;
+static LRESULT CALLBACK CountCrossThreadSends(int code, WPARAM sameThread, LPARAM message) {
+  if (code == HC_ACTION && !sameThread && ((CWPSTRUCT*)message)->hwnd == hMainWnd) crossThreadSends++;
+  return CallNextHookEx(NULL, code, sameThread, message);
+}
+
+// A receive thread hands a chunk of many lines to the window in one call, not one per line.
+TEST_F(TerminalLog, AChunkFromAnotherThreadReachesTheWindowOnce) {
+  std::string chunk;
+  for (int i = 0; i < 50; i++) chunk += "@PJL INFO STATUS " + std::to_string(i) + "\r\n";
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CountCrossThreadSends, NULL,
+                                 GetWindowThreadProcessId(hMainWnd, NULL));
+  ASSERT_TRUE(hook != NULL);
+  std::thread([&] { RenderIntoLog((const unsigned char*)chunk.data(), (int)chunk.size()); }).join();
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ(1, crossThreadSends);
+  std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(50u, lines.size());
+  EXPECT_EQ("@PJL INFO STATUS 49<0D><0A>", lines.back());
 }
