@@ -4,6 +4,7 @@
 #include "common/state.h"
 #include "common/ui.h"
 #include "send/driver.h"
+#include "terminal/capture.h"
 #include "terminal/log.h"
 #include <commctrl.h>
 
@@ -114,6 +115,7 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
       if (DispatchCommand(wnd, LOWORD(wParam), wParam, lParam)) return 0;
       break;
     case WM_APPEND_LINE: AppendDisplayLine((const char*)lParam); return 0;
+    case WM_CAPTURE_COUNT: ShowCaptureCount(); return 0;
     case WM_RENDER_CHUNK: RenderIntoLog((const unsigned char*)lParam, (int)wParam); return 0;
     case WM_TIMER:
       if (wParam != LOG_REDRAW_TIMER) break;
