@@ -81,9 +81,11 @@ static void ResizeMainWindow(HWND wnd, WPARAM wParam, LPARAM lParam) {
   RecomputeHorizontalExtent();
 }
 
+// Accelerators are translated through the menu and open it first: an item greyed here
+// would swallow its key. So opening greys exactly what the state does not allow.
 static void GreyOnMenuOpening() {
-  static const int items[] = {IDM_SAVE_END, IDM_STOP, IDM_JOB_CANCEL, IDM_KEY_INPUT, IDM_DISCONNECT};
-  for (int id : items) EnableMenuCommand(id, 0);
+  MenuStateRefresh();
+  EnableMenuCommand(IDM_STOP, JobRunning());
 }
 
 static int SupplyTooltip(LPARAM lParam) {

@@ -8,6 +8,7 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam);  // 0 when 
 void Shutdown(HWND wnd);
 void DisconnectionSequence();
 void AboutDialog(HWND owner);
+int JobRunning();  // some interface's sending flag is 1
 
 const UINT WM_SOCKET_EVENT = WM_USER + 130;
 int SelectInterfaceDialog(HWND owner);  // -1 when it cannot be shown

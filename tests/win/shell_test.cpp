@@ -1,4 +1,5 @@
 #include "tests/win/harness.h"
+#include "tests/win/fake_driver.h"
 #include "app/app.h"
 #include "common/resource.h"
 #include "common/settings.h"
@@ -145,4 +146,43 @@ TEST_F(Shell, AboutDialogShowsTheVersionAndClosesOnOk) {
   ASSERT_TRUE(about != NULL);
   Click(about, IDOK);
   EXPECT_TRUE(DialogGone(about));
+}
+
+// A key pressed with Ctrl held, as the keyboard hands it to the UI thread: the key state is set
+// on the thread's (attached) input and the key message goes through its message loop.
+static void PressCtrl(char key) {
+  DWORD ui = GetWindowThreadProcessId(hMainWnd, NULL);
+  AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
+  BYTE state[256] = {};
+  state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+  SetKeyboardState(state);
+  PostMessageA(hMainWnd, WM_KEYDOWN, key, 1);
+  PostMessageA(hMainWnd, WM_NULL, 0, 0);
+  Sleep(300);
+  state[VK_CONTROL] = state[VK_LCONTROL] = 0;
+  SetKeyboardState(state);
+  PostMessageA(hMainWnd, WM_KEYUP, key, 0xC0000001);
+  AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+}
+
+class ShellPort : public FakePortTest {};
+
+// Menu opening greys these items; their accelerators must still work while the command is available.
+TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpening) {
+  Ports[IF_RS232C].sending = 1;
+  PressCtrl('P');
+  EXPECT_TRUE(WaitFor([] { return StopRequest == 3; }, 2000)) << "Ctrl+P during a job";
+  Ports[IF_RS232C].sending = 0;
+
+  ASSERT_TRUE(StartCapture(folder + "\\c.bin"));
+  PressCtrl('E');
+  EXPECT_TRUE(WaitFor([] { return PreservationFlag == 0; }, 2000)) << "Ctrl+E in preservation mode";
+
+  PressCtrl('D');
+  EXPECT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }, 2000)) << "Ctrl+D while connected";
+
+  PostCommand(IDM_RS232C);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
+  PressCtrl('K');
+  EXPECT_TRUE(WaitDialog("Data transmission by the keyboard input", 2000) != NULL) << "Ctrl+K while connected";
 }
