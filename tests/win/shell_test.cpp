@@ -186,3 +186,17 @@ TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpening) {
   PressCtrl('K');
   EXPECT_TRUE(WaitDialog("Data transmission by the keyboard input", 2000) != NULL) << "Ctrl+K while connected";
 }
+
+TEST_F(ShellPort, ShutdownDuringAJobStopsItFirst) {
+  Fake.pieceDelayMs = 30;
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg != NULL);
+  DropOnDialog(dlg, {File("big.bin", std::string(100 * 1024, 'b'))});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return FakeReceived().size() >= 2048; }));
+  StopApp();
+  size_t sent = FakeReceived().size();
+  EXPECT_NE(1, Ports[IF_RS232C].sending) << "the job outlived the window";
+  Sleep(200);
+  EXPECT_EQ(sent, FakeReceived().size()) << "the job went on sending after shutdown";
+}
