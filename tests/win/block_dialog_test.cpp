@@ -198,3 +198,17 @@ TEST_F(BlockDialog, ListFileRoundTripsAndABadOneLeavesTheListAlone) {
   Click(dlg, IDCANCEL);
   ASSERT_TRUE(DialogGone(dlg) && JobEnded());
 }
+
+TEST_F(BlockDialog, PathsLongerThan259AreRefusedWithAMessage) {
+  std::string fits = folder + "\\" + std::string(258 - folder.size(), 'f');
+  std::string tooLong = folder + "\\" + std::string(300, 'x'), after = folder + "\\a";
+  ASSERT_EQ(259u, fits.size());
+  DropOnDialog(dlg, {fits, tooLong, after}, true);
+  std::string text = AnswerMessageBox("Error", IDOK);
+  EXPECT_NE(std::string::npos, text.find("259")) << text;
+  EXPECT_NE(std::string::npos, text.find(tooLong)) << text;
+  std::vector<std::string> listed = {after, fits};
+  EXPECT_TRUE(WaitFor([&] { return ListEntries(dlg) == listed; }, 1000));
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+}

@@ -199,7 +199,7 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
   return DialogGone(dlg);
 }
 
-void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post) {
   std::string names;
   for (const std::string& path : paths) names += path + '\0';
   names += '\0';
@@ -208,7 +208,10 @@ void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
   files->pFiles = sizeof(DROPFILES);
   memcpy((char*)(files + 1), names.data(), names.size());
   GlobalUnlock(drop);
-  SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
+  if (post)
+    PostMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
+  else
+    SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
 }
 
 std::vector<std::string> ListEntries(HWND dlg) {

@@ -40,7 +40,8 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
                         bool check = false);
 
 // Block transmission.
-void DropOnDialog(HWND dlg, const std::vector<std::string>& paths);  // what the shell hands a drop target
+// What the shell hands a drop target; posted when the drop may open a message box.
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = false);
 std::vector<std::string> ListEntries(HWND dlg);
 HWND OpenBlockDialog();
 bool JobEnded(int ms = 5000);
