@@ -96,13 +96,15 @@ TEST_F(Settings, ADspLineOfZeroOrBelowStillRendersAndIsKept) {
   EXPECT_TRUE(Has(Ini(), "DspLine=0"));
 }
 
-TEST_F(Settings, ThePathIsFormedOnceFromTheStartDirectory) {
-  StartApp();
-  std::string formed = SettingsPath;
-  EXPECT_EQ(folder + "\\Tarvex.ini", formed);
-  SetCurrentDirectoryA("C:\\");
-  FormSettingsPath();
-  EXPECT_STREQ("C:\\\\Tarvex.ini", SettingsPath) << "a drive root keeps both backslashes";
-  strcpy(SettingsPath, formed.c_str());
+// A start directory longer than MAX_PATH keeps the file beside the program's work, not at the drive root.
+TEST_F(Settings, TheFileStaysInALongStartDirectory) {
+  std::wstring deep = L"\\\\?\\" + std::wstring(folder.begin(), folder.end());
+  while (deep.size() < 300) deep += L"\\" + std::wstring(60, L'd'), CreateDirectoryW(deep.c_str(), NULL);
+  ASSERT_TRUE(SetCurrentDirectoryW(deep.c_str() + 4));
+  std::string root = folder.substr(0, 3) + "Tarvex.ini";
+  DeleteFileA(root.c_str());
+  RunOnce();
   SetCurrentDirectoryA(folder.c_str());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((deep + L"\\Tarvex.ini").c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(root.c_str()));
 }
