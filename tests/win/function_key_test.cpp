@@ -126,3 +126,15 @@ TEST_F(FunctionKey, SavedFieldsComeBackAndAMalformedFileChangesNothing) {
     EXPECT_EQ(onlyF3, Fields()) << bad;
   }
 }
+
+// A raw line break would split the key's line in the settings file and shift every later key.
+TEST_F(FunctionKey, RawLineBreaksAreRefusedOnOk) {
+  Open();
+  SetText(dlg, IDC_FK_F4, "ab\r\ncd");
+  SetText(dlg, IDC_FK_F5, "five");
+  Click(dlg, IDOK);
+  EXPECT_EQ("A line break cannot be put in a function key. Please write it as \\r or \\n.",
+            AnswerMessageBox("Error", IDOK));
+  EXPECT_TRUE(IsWindowVisible(dlg));
+  EXPECT_STREQ("", FunctionKeys[4]);
+}
