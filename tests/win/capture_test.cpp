@@ -58,7 +58,7 @@ TEST_F(Capture, EndingWhileChunksArriveIsClean) {
     std::string chunk(512, 'r');
     while (run) ReceivedDataSink(IF_RS232C, (const unsigned char*)chunk.data(), (int)chunk.size());
   });
-  for (int i = 0; i < 15 && !HasFailure(); i++) {
+  for (int i = 0; i < 8 && !HasFailure(); i++) {
     std::string path = folder + "\\cap" + std::to_string(i);
     ASSERT_TRUE(StartCapture(path));
     Sleep(10);

@@ -199,6 +199,23 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
   return DialogGone(dlg);
 }
 
+// Types the path into a file dialog's name field and presses its OK button.
+bool ChooseInFileDialog(const char* title, const std::string& path) {
+  HWND box = WaitDialog(title);
+  if (!box) return false;
+  HWND name = GetDlgItem(box, 0x047C);
+  if (name) {
+    HWND inner = FindWindowExA(name, NULL, "Edit", NULL);
+    if (inner) name = inner;
+  } else {
+    name = GetDlgItem(box, 0x0480);
+  }
+  if (!name) return false;
+  SendMessageA(name, WM_SETTEXT, 0, (LPARAM)path.c_str());
+  PostMessageA(box, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(box, IDOK));
+  return DialogGone(box);
+}
+
 void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post) {
   std::string names;
   for (const std::string& path : paths) names += path + '\0';

@@ -88,24 +88,7 @@ TEST_F(Shell, CheckItemsToggleTheirFlags) {
   EXPECT_EQ(1, GetJobEndCheck);
 }
 
-static bool HasAccelerator(const std::vector<ACCEL>& table, BYTE flags, WORD key, WORD command) {
-  for (const ACCEL& a : table)
-    if (a.fVirt == flags && a.key == key && a.cmd == command) return true;
-  return false;
-}
-
-TEST_F(Shell, UnusedAcceleratorsReachNoHandler) {
-  HACCEL accel = LoadAcceleratorsA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_ACCEL));
-  std::vector<ACCEL> table(CopyAcceleratorTableA(accel, NULL, 0));
-  CopyAcceleratorTableA(accel, table.data(), (int)table.size());
-  const BYTE ctrl = FVIRTKEY | FCONTROL, ctrlShift = FVIRTKEY | FCONTROL | FSHIFT;
-  EXPECT_TRUE(HasAccelerator(table, ctrl, 'G', IDM_NOP_G));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'I', IDM_NOP_SHIFT_I));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'L', IDM_NOP_SHIFT_L));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'T', IDM_NOP_SHIFT_T));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'U', IDM_NOP_SHIFT_U));
-  EXPECT_TRUE(HasAccelerator(table, ctrl, 'X', IDM_END));
-  EXPECT_TRUE(HasAccelerator(table, FVIRTKEY, VK_F10, IDM_FKEY_FIRST + 9));
+TEST_F(Shell, UnusedAcceleratorIdsReachNoHandler) {
   for (int id : {IDM_NOP_G, IDM_NOP_SHIFT_I, IDM_NOP_SHIFT_L, IDM_NOP_SHIFT_T, IDM_NOP_SHIFT_U})
     EXPECT_EQ(0, DispatchCommand(hMainWnd, id, id, 0)) << id;
   EXPECT_TRUE(LogLines().empty());
