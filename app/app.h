@@ -1,6 +1,7 @@
 // Start-up, the main window and its commands.
 #pragma once
 #include <windows.h>
+#include "common/ui.h"
 
 int AppRun(HINSTANCE instance, int showCommand);
 LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -9,6 +10,3 @@ void Shutdown(HWND wnd);
 void DisconnectionSequence();
 void AboutDialog(HWND owner);
 int JobRunning();  // some interface's sending flag is 1
-
-const UINT WM_SOCKET_EVENT = WM_USER + 130;
-int SelectInterfaceDialog(HWND owner);  // -1 when it cannot be shown

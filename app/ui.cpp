@@ -63,9 +63,9 @@ void StatusPart0Update() {
   SetStatusText(0, text);
 }
 
-void StatusPart1Update(unsigned bytesSent, unsigned size) {
-  char text[64];
-  snprintf(text, sizeof text, "Send %10d / %10d(byte):%6d / %6d", (int)bytesSent, (int)size, (int)FilesSent,
+void StatusPart1Update(unsigned long long bytesSent, unsigned long long size) {
+  char text[80];
+  snprintf(text, sizeof text, "Send %10llu / %10llu(byte):%6d / %6d", bytesSent, size, (int)FilesSent,
            (int)FilesTotal);
   SetStatusText(1, text);
 }

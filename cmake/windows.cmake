@@ -8,7 +8,7 @@ enable_language(RC)
 set(win_libs comctl32 comdlg32 gdi32 user32 shell32 wsock32 ws2_32 winmm)
 add_library(tarvex_core STATIC ${TARVEX_PURE} ${TARVEX_WIN})
 target_link_libraries(tarvex_core PUBLIC ${win_libs})
-add_library(tarvex_sim STATIC ${TARVEX_SIM})
+add_library(tarvex_sim STATIC ${TARVEX_SIM} ${TARVEX_SIMWIN})
 target_link_libraries(tarvex_sim PUBLIC tarvex_core ws2_32)
 
 add_executable(Tarvex WIN32 app/main.cpp app/tarvex.rc)

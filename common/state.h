@@ -27,8 +27,8 @@ struct ConnectionBlock {
   unsigned char* deviceIdBuffer;
   uint32_t deviceIdLength;
   uint32_t deviceIdTimeLimit;
-  uint32_t bytesRead;
-  uint32_t fileSize;
+  uint64_t bytesRead;      // of the current file now in the file buffer: the whole file or one piece
+  uint64_t fileSize;
   uint32_t reserved;
   uint32_t timeOut;        // ms
   uint32_t blockSizeValue;
@@ -57,7 +57,8 @@ extern PortState Ports[IF_KINDS];
 extern Word TcpState;               // 0 idle, 1 connect issued or connected, 2 re-connecting
 extern Word StopRequest;            // 3 asks the running job to stop
 extern Word SendCounter;
-extern Word FilesSent, FilesTotal, BytesSent;
+extern Word FilesSent, FilesTotal;
+extern volatile uint64_t BytesSent;  // of the current file; written by the send thread only
 extern Word StringCheckFlag;
 extern Word CheckState;             // PJL response check state 1..7
 extern Word PreservationFlag;

@@ -49,9 +49,9 @@ void ShowSendProgress(const ConnectionBlock* block) {
   StatusPart1Update(BytesSent, block->fileSize);
 }
 
-HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param) {
-  DWORD id;
-  HANDLE thread = CreateThread(NULL, 0, proc, param, CREATE_SUSPENDED, &id);
+HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param, DWORD* id) {
+  DWORD ignored;
+  HANDLE thread = CreateThread(NULL, 0, proc, param, CREATE_SUSPENDED, id ? id : &ignored);
   if (!thread) return NULL;
   SetThreadPriority(thread, THREAD_PRIORITY_NORMAL);
   ResumeThread(thread);
@@ -59,21 +59,9 @@ HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param) {
 }
 
 int StartDriverSendThread(int kind, HWND owner) {
+  if (SendThreadHandle) return 0;
   SendThreadHandle = StartThread(SendThreadProc, owner);
   if (SendThreadHandle) return 1;
   LogMessage("%s", Messages[kind].sendThread);
   return 0;
-}
-
-int DirectWriteFrame(int kind, int (*write)(const unsigned char*, int, int*), const unsigned char* bytes,
-                     int length) {
-  if (WaitForSingleObject(PortMutex, 0) != WAIT_OBJECT_0) {
-    LogMessage("%s", Messages[kind].busy);
-    return 0;
-  }
-  int error = 0;
-  int done = write(bytes, length, &error);
-  if (!done) LogMessage(Messages[kind].directWrite, error);
-  ReleaseMutex(PortMutex);
-  return done;
 }

@@ -14,6 +14,14 @@ struct Driver {
   int (*blockSender)(ConnectionBlock* block, int counter);
   int (*directWrite)(const unsigned char* bytes, int length);
   const char* (*detail)();  // status part 0 text after the interface name
+  // Optional entries. USB starts a job and cancels the printer's job outside the command
+  // entry; a driver that connects asynchronously lets the job wait for the connection it
+  // started (0, or -160 once given up); a driver may act between two files of a job (0, or
+  // a job result).
+  int (*startBlock)(HWND owner);
+  int (*jobCancel)(HWND owner);
+  int (*awaitConnected)();
+  int (*stepBetweenFiles)(HWND mainWnd, DWORD waitMs);
 };
 
 extern const Driver* Drivers[IF_KINDS];  // by interface kind; null where not built
@@ -35,14 +43,13 @@ void ReceivedDataSink(int kind, const unsigned char* bytes, int length);
 // A block sender's progress in status part 1, unless the job runs at high speed.
 void ShowSendProgress(const ConnectionBlock* block);
 // Creates a thread at normal priority; NULL on failure.
-HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param);
-// The send thread for a connected driver's start-block-transmission action.
+HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param, DWORD* id = NULL);
+// The send thread for a connected driver's start-block-transmission action; while a job
+// runs it starts nothing.
 int StartDriverSendThread(int kind, HWND owner);
-// A driver's direct write: refused at once while a job or a reader holds the port mutex.
-// `write` sends all bytes and returns 1, or 0 with *error set.
-int DirectWriteFrame(int kind, int (*write)(const unsigned char* bytes, int length, int* error),
-                     const unsigned char* bytes, int length);
 
 int DriverCommand(int kind, HWND wnd, WPARAM wParam, LPARAM lParam, int action);
+int DriverStartBlock(int kind, HWND owner);  // the driver's start-block entry, or its command
+int DriverJobCancel(int kind, HWND owner);
 int DriversInit(ConnectionBlock* block);  // 0 when RS-232C could not be set up
 void DriversExit(ConnectionBlock* block);

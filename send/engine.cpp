@@ -1,9 +1,7 @@
 #include "send/engine.h"
-#include "app/app.h"
 #include "common/resource.h"
 #include "common/ui.h"
 #include "platform/alloc.h"
-#include "ports/tcpip/tcpip.h"
 #include "send/block_dialog.h"
 #include "send/driver.h"
 #include "terminal/log.h"
@@ -12,12 +10,16 @@ unsigned char* FileData;
 uint32_t BlockSizeBytes = 1024;
 Word TimeOutOn, WaitOn, HighSpeed, OrderOption = 1, KbyteFlag = 1;
 
-const DWORD PIECE_SIZE = 4096;
+const DWORD PIECE_SIZE = 4096;                  // when memory for more is short
+const uint64_t WHOLE_FILE_LIMIT = 64ull << 20;  // larger files are read in large pieces
+const uint32_t LARGE_PIECE = 16u << 20;
 
 static HGLOBAL fileBuffer;
 static HANDLE sendFile = INVALID_HANDLE_VALUE;
+static uint32_t pieceSize;  // 0 while the whole file is in the buffer
 
 int StartSendThread(HWND owner) {
+  if (SendThreadHandle) return 0;  // one job at a time
   SendThreadHandle = StartThread(SendThreadProc, owner);
   if (!SendThreadHandle) {
     AppendDisplayLine("<ERROR>Send CreateThread NG.");
@@ -50,6 +52,12 @@ static void FreeFileBuffer() {
   FileData = NULL;
 }
 
+// Large pieces hold whole blocks, so the printer sees the block sizes it was asked for.
+static uint32_t LargePieceSize() {
+  uint32_t block = BlockSizeBytes ? BlockSizeBytes : 1;
+  return block >= LARGE_PIECE ? block : LARGE_PIECE / block * block;
+}
+
 static int AllocateFileBuffer(SIZE_T bytes) {
   fileBuffer = AllocFileBuffer(bytes ? bytes : 1);
   FileData = fileBuffer ? (unsigned char*)GlobalLock(fileBuffer) : NULL;
@@ -62,19 +70,23 @@ static void CloseSendFile() {
   sendFile = INVALID_HANDLE_VALUE;
 }
 
-// 0 with the whole file in the buffer; -140 leaves the file open for piece mode.
+// 0 with the file, or its first piece's room, in the buffer; -140 leaves the file open
+// for 4096-byte pieces.
 static int LoadFile(ConnectionBlock* block, const char* path) {
   if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return -107;
   sendFile = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
   if (sendFile == INVALID_HANDLE_VALUE) return -107;
-  DWORD size = GetFileSize(sendFile, NULL);
-  if (size == INVALID_FILE_SIZE) return -107;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(sendFile, &size)) return -107;
   FreeFileBuffer();
-  block->fileSize = size;
-  if (!AllocateFileBuffer(size)) return -140;
+  block->fileSize = (uint64_t)size.QuadPart;
+  block->bytesRead = 0;
+  pieceSize = block->fileSize > WHOLE_FILE_LIMIT ? LargePieceSize() : 0;
+  if (!AllocateFileBuffer(pieceSize ? pieceSize : (SIZE_T)block->fileSize)) return -140;
+  if (pieceSize) return 0;
   DWORD read = 0;
   // A file that shrank since its size was read would otherwise be padded by resending.
-  if (!ReadFile(sendFile, FileData, size, &read, NULL) || read != size) {
+  if (!ReadFile(sendFile, FileData, (DWORD)block->fileSize, &read, NULL) || read != block->fileSize) {
     FreeFileBuffer();
     return -134;
   }
@@ -82,69 +94,48 @@ static int LoadFile(ConnectionBlock* block, const char* path) {
   return 0;
 }
 
+// The next piece, never more than the file has left: a file that grew is sent at its size.
 static int ReadPiece(ConnectionBlock* block) {
-  DWORD read = 0;
-  if (!ReadFile(sendFile, FileData, PIECE_SIZE, &read, NULL) || read == 0) return 0;
+  uint64_t left = block->fileSize - BytesSent;
+  DWORD read = 0, wanted = (DWORD)(left < pieceSize ? left : pieceSize);
+  if (!ReadFile(sendFile, FileData, wanted, &read, NULL) || read == 0) return 0;
   block->bytesRead = read;
   return 1;
 }
 
 // 1 when every byte went out; a 0-byte file goes out without a block sender call.
-static int TransmitFile(ConnectionBlock* block, int pieceMode) {
+static int TransmitFile(ConnectionBlock* block) {
   const Driver* driver = Drivers[ActiveKind()];
   if (!driver || !driver->blockSender) return 0;
   int sent = 1;
-  while ((uint32_t)BytesSent < block->fileSize) {
-    if (pieceMode && !ReadPiece(block)) return 0;
+  while (BytesSent < block->fileSize) {
+    if (pieceSize && !ReadPiece(block)) return 0;
     sent = driver->blockSender(block, SendCounter);
     if (!sent) break;
   }
   return sent;
 }
 
-// Ends with -160 when the connection attempt is given up or the job is stopped. Between
-// two retries the TCP state passes through 0 while a re-connection is still pending.
-static int WaitTcpipConnected() {
-  while (!(TcpState == 1 && Ports[IF_TCPIP].connected == 1)) {
-    if ((TcpState == 0 && TcpReconnectPending == 0) || StopRequest == 3) return -160;
-    Sleep(1);
-  }
-  return 0;
-}
-
-// With the wait option the printer sees a fresh connection for every file.
-static int TcpipStepBetweenFiles(HWND mainWnd, DWORD waitMs) {
-  if (WaitOn != 1 || ActiveKind() != IF_TCPIP) return 0;
-  TcpipCloseConnection(mainWnd);
-  Sleep(waitMs);
-  TcpState = 2;
-  TcpReconnectPending = TcpipConnect(mainWnd, 1);
-  if (TcpReconnectPending) {
-    int result = WaitTcpipConnected();
-    if (result == 0) SetSendingFlag(1);  // the close cleared it; the stop command looks for it
-    return result;
-  }
-  TcpipCloseSocket();
-  TcpState = 0;
-  LogMessage("TCP/IP:Connection Retry NG.");
-  return -160;
+static int StepBetweenFiles(HWND mainWnd, DWORD waitMs) {
+  const Driver* driver = Drivers[ActiveKind()];
+  return driver && driver->stepBetweenFiles ? driver->stepBetweenFiles(mainWnd, waitMs) : 0;
 }
 
 static int SendOneFile(HWND mainWnd, ConnectionBlock* block, const char* path, const char* name, DWORD waitMs) {
   int loaded = LoadFile(block, path);
-  int pieceMode = loaded == -140 && AllocateFileBuffer(PIECE_SIZE);
-  if (loaded != 0 && !pieceMode) {
+  if (loaded == -140 && AllocateFileBuffer(PIECE_SIZE)) loaded = 0, pieceSize = PIECE_SIZE;
+  if (loaded != 0) {
     CloseSendFile();
     StopCommandEnable(0);
     return loaded;
   }
   LogMessage("%s:(%d)SendDataFile = %s", name, (int)SendCounter, path);
-  LogMessage("%s:(%d)SendDataSize = %ldbyte", name, (int)SendCounter, (long)block->fileSize);
+  LogMessage("%s:(%d)SendDataSize = %llubyte", name, (int)SendCounter, (unsigned long long)block->fileSize);
   DWORD start = GetTickCount();
   BytesSent = 0;
   StatusPart1Update(0, block->fileSize);
   StopCommandEnable(1);
-  int sent = TransmitFile(block, pieceMode);
+  int sent = TransmitFile(block);
   FreeFileBuffer();
   CloseSendFile();
   int result = -106;
@@ -154,7 +145,7 @@ static int SendOneFile(HWND mainWnd, ConnectionBlock* block, const char* path, c
     SendCounter++;
     FilesSent++;
     StatusPart1Update(0, 0);
-    result = TcpipStepBetweenFiles(mainWnd, waitMs);
+    result = StepBetweenFiles(mainWnd, waitMs);
   } else {
     StatusPart1Update(0, 0);
   }
@@ -165,9 +156,10 @@ static int SendOneFile(HWND mainWnd, ConnectionBlock* block, const char* path, c
 static int EnsureInterface(HWND mainWnd, ConnectionBlock* block) {
   if (AnyConnected()) return 0;
   if (SelectInterfaceDialog(mainWnd) == -1) return -101;
-  if (ActiveKind() == IF_TCPIP) {
+  const Driver* driver = Drivers[ActiveKind()];
+  if (driver && driver->awaitConnected) {
     BlockCommandEnable(0);
-    int result = WaitTcpipConnected();
+    int result = driver->awaitConnected();
     BlockCommandEnable(1);
     if (result) return result;
   } else if (!AnyConnected()) {
@@ -177,17 +169,24 @@ static int EnsureInterface(HWND mainWnd, ConnectionBlock* block) {
   return 0;
 }
 
+void PauseUnlessStopped(DWORD ms) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms && StopRequest != 3;) Sleep(10);
+}
+
 static int SendListedFiles(HWND mainWnd, ConnectionBlock* block) {
   SetSendingFlag(1);
   DWORD waitMs = block->wait * 1000;
   const char* name = InterfaceName(ActiveKind());
+  const Driver* driver = Drivers[ActiveKind()];
+  int stepping = driver && driver->stepBetweenFiles;  // the driver pauses between files itself
   ConnectionLogMessage("%s:Data Send Start.", name);
   uint64_t files = block->fileCount, times = block->numberOfTimes, sends = files * times;
   FilesTotal = (int)sends;
   StatusPart1Update(0, 0);
   for (uint64_t n = 0; n < sends; n++) {
     uint64_t file = OrderOption ? n % files : n / times;
-    if (n > 0 && WaitOn == 1 && ActiveKind() != IF_TCPIP) Sleep(waitMs);
+    if (n > 0 && WaitOn == 1 && !stepping) PauseUnlessStopped(waitMs);
+    if (StopRequest == 3) return -106;
     int result = SendOneFile(mainWnd, block, FileTable[file].c_str(), name, waitMs);
     if (result) return result;
   }
@@ -210,9 +209,8 @@ static void ReportResult(int result) {
 
 DWORD WINAPI SendThreadProc(LPVOID mainWindow) {
   HWND mainWnd = (HWND)mainWindow;
-  TcpReconnectPending = 0;
-  StopRequest = 0;
   WaitForSingleObject(PortMutex, INFINITE);
+  StopRequest = 0;
   FilesSent = FilesTotal = 0;
   StatusPart1Update(0, 0);
   ConnectionBlock* block = (ConnectionBlock*)GlobalLock(ConnectionBlockMemory);

@@ -1,12 +1,24 @@
 #include "ports/tcpip/tcpip.h"
-#include "app/app.h"
 #include "common/resource.h"
 #include "common/settings.h"
-#include "send/engine.h"
+#include "common/ui.h"
+#include "send/frame.h"
 #include "terminal/log.h"
 #include <stdlib.h>
 
+const DWORD DRAIN_MS = 2000;       // how long a close waits for the printer to take the rest
+const uint32_t SEND_CALL_MAX = 1u << 30;  // send() counts in an int
+
+// The socket is made, replaced and closed on one thread but written on others: the lock
+// keeps a write from landing on a socket closed or made since it was looked up.
+static CRITICAL_SECTION socketLock;
 static Word winsockStarted;
+
+void TcpipInitLock() {
+  static int made;
+  if (!made) InitializeCriticalSection(&socketLock);
+  made = 1;
+}
 
 static int StartWinsock() {
   WSADATA data;
@@ -32,16 +44,73 @@ static void DiscardQueuedSocketEvents() {
   }
 }
 
-void TcpipCloseSocket() {
+// Whoever takes the socket closes it, once, and ends the Winsock use that came with it.
+static SOCKET TakeSocket(int* started) {
+  EnterCriticalSection(&socketLock);
   SOCKET s = TcpSocket;
   TcpSocket = INVALID_SOCKET;
-  if (s != INVALID_SOCKET) {
-    WSAAsyncSelect(s, hMainWnd, 0, 0);
-    closesocket(s);
-  }
-  if (winsockStarted) WSACleanup();
+  *started = winsockStarted;
   winsockStarted = 0;
+  LeaveCriticalSection(&socketLock);
+  if (s != INVALID_SOCKET) WSAAsyncSelect(s, hMainWnd, 0, 0);
+  return s;
+}
+
+static void Release(SOCKET s, int started) {
+  if (s != INVALID_SOCKET) closesocket(s);
+  if (started) WSACleanup();
   DiscardQueuedSocketEvents();
+}
+
+void TcpipCloseSocket() {
+  int started;
+  SOCKET s = TakeSocket(&started);
+  Release(s, started);
+}
+
+static int Readable(SOCKET s, DWORD ms) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval wait = {0, (long)ms * 1000};
+  return select(0, &readable, NULL, NULL, &wait) > 0;
+}
+
+// Every byte sent reaches the printer: closing with an answer still unread would reset
+// the connection and drop what the printer had not taken yet. So the sending side is
+// shut (the printer reads to the end and closes) and the answers are read until then.
+static void Drain(SOCKET s) {
+  if (s == INVALID_SOCKET) return;
+  shutdown(s, SD_SEND);
+  char rest[4096];
+  for (DWORD start = GetTickCount(); GetTickCount() - start < DRAIN_MS;) {
+    int got = recv(s, rest, sizeof rest, 0);
+    if (got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) return;
+    if (got < 0) Readable(s, 20);
+  }
+}
+
+int TcpipSendNow(int serial, const unsigned char* bytes, uint32_t length, int* error) {
+  EnterCriticalSection(&socketLock);
+  int sent = -1;
+  *error = WSAENOTSOCK;
+  if (serial == TcpSerial && TcpSocket != INVALID_SOCKET) {
+    sent = send(TcpSocket, (const char*)bytes, (int)(length < SEND_CALL_MAX ? length : SEND_CALL_MAX), 0);
+    if (sent < 0) *error = WSAGetLastError();
+    if (sent < 0 && *error == WSAEWOULDBLOCK) sent = 0;
+  }
+  LeaveCriticalSection(&socketLock);
+  return sent;
+}
+
+void TcpipAwaitRoom(DWORD ms) {
+  SOCKET s = TcpSocket;
+  if (s == INVALID_SOCKET) return;
+  fd_set writable;
+  FD_ZERO(&writable);
+  FD_SET(s, &writable);
+  timeval wait = {0, (long)ms * 1000};
+  select(0, NULL, &writable, NULL, &wait);
 }
 
 static void ReadConnectTexts(HWND dlg) {
@@ -55,11 +124,18 @@ static int Fail(const char* format, int error) {
   return 0;
 }
 
+static void Adopt(SOCKET s) {
+  EnterCriticalSection(&socketLock);
+  TcpSocket = s;
+  TcpSerial = TcpSerial + 1;
+  LeaveCriticalSection(&socketLock);
+}
+
 // Makes the socket, asks for its events and issues the connect; the outcome arrives
 // later as the connect event.
 static int IssueConnect(int retryForm) {
   if (!StartWinsock()) return 0;
-  TcpSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  Adopt(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   if (TcpSocket == INVALID_SOCKET) return Fail("TCP/IP:<ERROR>Socket Make NG.[ErrorNo=%d]", WSAGetLastError());
   if (WSAAsyncSelect(TcpSocket, hMainWnd, WM_SOCKET_EVENT, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
     return Fail("TCP/IP:<ERROR>WSAAsyncSelect() Call NG.[ErrorNo=%d]", WSAGetLastError());
@@ -89,26 +165,28 @@ int TcpipConnect(HWND wnd, int retryForm) {
   }
   if (!TcpAddress[0] || !TcpPort[0]) {
     LogMessage("TCP/IP:<ERROR>Un-Inputting of HostName or PortNo.");
+    if (TcpState == 2) TcpState = 0;
     return 0;
   }
   if (TcpState == 1 || Ports[IF_TCPIP].connected == 1) {
     LogMessage("TCP/IP:<ERROR>Already Connection Settled.");
     return 0;
   }
-  if (!IssueConnect(retryForm)) return 0;
   TcpState = 1;
-  return 1;
+  TcpReconnectPending = retryForm;
+  if (IssueConnect(retryForm)) return 1;
+  TcpState = 0;
+  TcpReconnectPending = 0;
+  return 0;
 }
 
 void TcpipCloseConnection(HWND) {
-  ReleaseSendThreadHandle();
-  TcpipStopReceiving();
-  SOCKET s = TcpSocket;
-  if (s != INVALID_SOCKET) {
-    WSAAsyncSelect(s, hMainWnd, 0, 0);
-    shutdown(s, SD_BOTH);
-  }
-  TcpipCloseSocket();
-  TcpState = Ports[IF_TCPIP].connected = Ports[IF_TCPIP].sending = 0;
+  StopReceiving(IF_TCPIP);
+  int started;
+  SOCKET s = TakeSocket(&started);
+  Drain(s);
+  Release(s, started);
+  TcpState = Ports[IF_TCPIP].connected = 0;
+  if (!SendThreadHandle) Ports[IF_TCPIP].sending = 0;  // a job that runs ends on its own and says so
   ConnectionLogMessage("TCP/IP:Connection Shutdown.");
 }

@@ -28,11 +28,7 @@ static void Confirm(HWND dlg) {
     return;
   }
   NoRecvLimit = seconds * 10;
-  if (!TcpipConnect(dlg, 0)) {
-    TcpipCloseSocket();
-    TcpState = 0;
-    LogMessage("TCP/IP:Not Connection.");
-  }
+  if (!TcpipConnect(dlg, 0)) LogMessage("TCP/IP:Not Connection.");
   EndDialog(dlg, 1);
 }
 

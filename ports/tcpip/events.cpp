@@ -4,11 +4,7 @@
 
 static void RetryConnect(HWND wnd) {
   TcpState = 2;
-  TcpReconnectPending = TcpipConnect(wnd, 1);
-  if (TcpReconnectPending) return;
-  TcpipCloseSocket();
-  TcpState = 0;
-  LogMessage("TCP/IP:Connection Retry NG.");
+  if (!TcpipConnect(wnd, 1)) LogMessage("TCP/IP:Connection Retry NG.");
 }
 
 static int Connected() {
@@ -20,6 +16,33 @@ static int Connected() {
   return 1;
 }
 
+const UINT_PTR RETRY_TIMER = 0x7C01;
+static Word retryAfterClose;  // the pause follows a close event, not a failed retry
+
+// The pause before a retry runs as a timer, so the window (and Stop) go on meanwhile.
+static void CALLBACK RetryAfterPause(HWND wnd, UINT, UINT_PTR id, DWORD) {
+  KillTimer(wnd, id);
+  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return;  // connected meanwhile
+  if (!retryAfterClose && TcpRetryCount >= TCP_RETRY_LIMIT) {
+    LogMessage("TCP/IP:Connection Retry Timeout.");
+    TcpReconnectPending = 0;
+    return;
+  }
+  if (!retryAfterClose) TcpRetryCount = TcpRetryCount + 1;
+  RetryConnect(wnd);
+}
+
+static void PauseThenRetry(int afterClose) {
+  retryAfterClose = afterClose;
+  SetTimer(hMainWnd, RETRY_TIMER, 1000, RetryAfterPause);
+}
+
+void TcpipDisconnect() {
+  KillTimer(hMainWnd, RETRY_TIMER);
+  TcpReconnectPending = 0;
+  TcpipCloseConnection(hMainWnd);
+}
+
 static void ConnectFailed(HWND wnd, int event, int error) {
   if (!TcpReconnectPending) {
     TcpipCloseSocket();
@@ -28,21 +51,19 @@ static void ConnectFailed(HWND wnd, int event, int error) {
     return;
   }
   TcpipCloseConnection(wnd);
-  Sleep(1000);
-  if (TcpRetryCount >= TCP_RETRY_LIMIT) {
-    LogMessage("TCP/IP:Connection Retry Timeout.");
-    TcpReconnectPending = 0;
-    TcpState = 0;
-    return;
-  }
-  TcpRetryCount = TcpRetryCount + 1;
-  RetryConnect(wnd);
+  PauseThenRetry(0);
 }
 
 static void Closed(HWND wnd) {
   TcpRetryCount = 0;
   TcpipCloseConnection(wnd);
-  Sleep(1000);
+  PauseThenRetry(1);
+}
+
+// Between files of a job: a connection made meanwhile (Ctrl+T) serves the next file.
+static void Reconnect(HWND wnd) {
+  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return;
+  TcpRetryCount = 0;
   RetryConnect(wnd);
 }
 
@@ -57,6 +78,8 @@ int TcpipSocketEvent(HWND wnd, WPARAM wParam, LPARAM lParam) {
       ConnectFailed(wnd, event, error);
       return 1;
     case FD_CLOSE: Closed(wnd); return 1;
+    case TCP_EVENT_CLOSE: TcpipCloseConnection(wnd); return 1;
+    case TCP_EVENT_RECONNECT: Reconnect(wnd); return 1;
   }
   LogMessage("TCP/IP:<ERROR>Network Error.[EventCode=%d]", event);
   return 1;

@@ -9,6 +9,7 @@
 extern const Driver TcpipDriver;
 
 extern volatile SOCKET TcpSocket;  // INVALID_SOCKET when none is open
+extern Word TcpSerial;             // +1 for every socket made: a file is sent on one connection only
 extern Word TcpReconnectPending;   // a connect made by the re-connection awaits its connect event
 extern Word TcpAutoReconnect;      // "Automatic re-connection(&C)"; not saved
 extern Word TcpRetryCount;         // connect failures while re-connecting since the last close event
@@ -16,16 +17,27 @@ extern Word NoRecvCounter;         // empty receive polls since the last data or
 extern char ResolvedHostName[260];
 const int TCP_RETRY_LIMIT = 10;
 
-int TcpipConnect(HWND wnd, int retryForm);  // 1 when the connection was started
-void TcpipCloseConnection(HWND wnd);
-void TcpipCloseSocket();  // closes the socket if one exists, and ends its Winsock use
+// 1 when the connection was started. It owns the TCP state and the pending flag of the
+// attempt (set before the connect call, whose outcome may arrive at once) and cleans up
+// after itself on failure.
+int TcpipConnect(HWND wnd, int retryForm);
+void TcpipCloseConnection(HWND wnd);  // shuts the sending side down and drains before closing
+void TcpipDisconnect();  // the user's: no re-connection follows
+void TcpipCloseSocket();              // at once, for a connection that never was
+void TcpipInitLock();
+// What the socket takes now, on the connection `serial` names: the count sent, 0 when it
+// has no room, -1 with *error set.
+int TcpipSendNow(int serial, const unsigned char* bytes, uint32_t length, int* error);
+void TcpipAwaitRoom(DWORD ms);
 
 int TcpipDialog(HWND owner);
 int TcpipSocketEvent(HWND wnd, WPARAM wParam, LPARAM lParam);
 int TcpipBlockSender(ConnectionBlock* block, int counter);
 int TcpipDirectWrite(const unsigned char* bytes, int length);
 int TcpipStartReceiving();  // 0 when the receive thread cannot be created
-void TcpipStopReceiving();  // the thread ends on its own; its handle is released at once
+int TcpipAwaitConnected();
+int TcpipStepBetweenFiles(HWND mainWnd, DWORD waitMs);
 
-// Tests watch the pieces go out: called once per completed block or remainder.
-extern void (*TcpipSendObserver)(int bytes);
+// The window's thread owns the connection; other threads ask it to close the connection or
+// to connect again between files with these private socket events.
+const int TCP_EVENT_CLOSE = 0x4000, TCP_EVENT_RECONNECT = 0x4001;

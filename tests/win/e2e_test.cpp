@@ -4,6 +4,7 @@
 #include "common/resource.h"
 #include "common/settings.h"
 #include "common/state.h"
+#include "send/frame.h"
 #include "sim/server.h"
 #include <gtest/gtest.h>
 
@@ -214,7 +215,9 @@ TEST_F(EndToEnd, KeyboardInputReachesThePrinterByteForByte) {
   EXPECT_EQ(expected, SimReceived());
 }
 
-TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndWorksAgainAfterIt) {
+// A keystroke is refused during a job; after it, one the printer does not take leaves the
+// window responsive and ends with its time-out; once the printer reads, keys go out again.
+TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndAfterItNeverFreezesTheWindow) {
   Connect(false);
   std::string big = Pattern(STUCK_FILE_SIZE);
   StartStuckJob(File("big.bin", big));
@@ -223,16 +226,37 @@ TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndWorksAgainAfterIt) {
   HWND field = GetDlgItem(dlg, IDC_KEY_ENTRY);
   TypeChars(field, "q");
   EXPECT_TRUE(HasLine("TCP/IP:<ERROR> Socket busy.")) << LogDump();
-
   PostCommand(IDM_STOP);
   ASSERT_TRUE(JobEnded(10000)) << LogDump();
+
+  DirectWritePatienceMs = 1500;
+  PostMessageA(field, WM_CHAR, 'p', 1);
+  Sleep(300);
+  DWORD_PTR ignored;
+  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &ignored)) << "the window froze";
+  EXPECT_TRUE(WaitLine("TCP/IP:<ERROR>Data Send NG.[ErrorNo=10060]")) << LogDump();
+  DirectWritePatienceMs = 10000;
+
   SimSetReadRate(0, 0);
   TypeChars(field, "r");
   ASSERT_TRUE(WaitFor([] { std::string got = SimReceived(); return !got.empty() && got.back() == 'r'; }, 20000));
   std::string received = SimReceived();
-  ASSERT_LT(received.size(), big.size() + 1);
-  EXPECT_TRUE(received == big.substr(0, received.size() - 1) + "r") << "the refused keystroke reached the printer";
+  EXPECT_EQ(std::string::npos, received.find_first_of("qp")) << "a refused or timed-out keystroke went out";
   EXPECT_EQ(1, LineCount("TCP/IP:<ERROR> Socket busy."));
+}
+
+// Closing with an answer unread resets the connection and drops what the printer had not
+// taken yet; the close shuts the sending side down and drains instead.
+TEST_F(EndToEnd, EveryByteReportedSentReachesThePrinterWhenTheConnectionCloses) {
+  Connect(false);  // nothing reads the printer's answers
+  std::string job = UEL + "@PJL INFO STATUS\r\n" + Pattern(STUCK_FILE_SIZE);
+  SimSetReadRate(8 << 20, 0);
+  ASSERT_TRUE(RunJob({File("job.prn", job)}, 1, "64"));
+  EXPECT_TRUE(HasLine("TCP/IP:Data Send End."));
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == (long long)job.size(); }, 20000))
+      << SimGetStats().bytes << " of " << job.size();
+  EXPECT_EQ(Hash(job), SimGetStats().hash);
 }
 
 TEST_F(EndToEnd, AFunctionKeySetInItsDialogSendsItsExpansion) {

@@ -2,25 +2,60 @@
 #include "common/ui.h"
 #include "send/driver.h"
 #include "send/engine.h"
-#include "terminal/log.h"
+#include "send/frame.h"
 #include <mutex>
 
 FakePort Fake;
 static std::mutex fakeLock;
+static std::string started;
+static DWORD startedAt;
+static bool direct;
 
-static int FakeInit(ConnectionBlock* block) {
-  block->delayRs232c = Ports[IF_RS232C].interval;
+static int Start(const unsigned char* bytes, uint32_t length, int* error) {
+  std::lock_guard<std::mutex> hold(fakeLock);
+  if (!direct && (int)Fake.pieces.size() == Fake.failAtPiece) return *error = 5, 0;
+  if (!direct && Fake.busyWrites > 0) return Fake.busyWrites--, *error = ERROR_BUSY, 0;
+  started.assign((const char*)bytes, length);
+  startedAt = GetTickCount();
   return 1;
 }
-static void FakeExit(ConnectionBlock*) {}
+
+static int Wait(DWORD ms, uint32_t* written, int*) {
+  if (Fake.stuck || GetTickCount() - startedAt < (DWORD)Fake.pieceDelayMs) return Sleep(ms), 0;
+  std::lock_guard<std::mutex> hold(fakeLock);
+  (direct ? Fake.directWrites : Fake.pieces).push_back(started);
+  if (!direct) Fake.ticks.push_back(GetTickCount());
+  *written = (uint32_t)started.size();
+  return 1;
+}
+
+static void Cancel() {}
+static int Between(ConnectionBlock*) { return ++Fake.between > 0; }
+
+static const PieceWriter fakeWriter = {IF_RS232C, Start, Wait, Cancel, Between, NULL, 2, ERROR_TIMEOUT, {ERROR_BUSY}};
+
+static int Read(unsigned char* buffer, int size) {
+  if (!ReceivePause(20)) return 0;
+  if (Fake.readFails) return -1;
+  std::lock_guard<std::mutex> hold(fakeLock);
+  int got = (int)Fake.answer.copy((char*)buffer, size);
+  Fake.answer.erase(0, got);
+  return got;
+}
+
+static const Receiver fakeReceiver = {IF_RS232C, Read, NULL};
+
+static int FakeInit(ConnectionBlock*) { return 1; }
+static void FakeExit(ConnectionBlock*) { StopReceiving(IF_RS232C); }
 
 static int FakeCommand(HWND wnd, WPARAM, LPARAM, int action) {
   switch (action) {
     case ACTION_CONNECT:
       Ports[IF_RS232C].connected = 1;
       StatusPart0Update();
-      return 1;
+      return Ports[IF_RS232C].receiveOn != 1 || StartReceiving(&fakeReceiver);
     case ACTION_DISCONNECT:
+      StopReceiving(IF_RS232C);
       Ports[IF_RS232C].connected = Ports[IF_RS232C].sending = 0;
       return 1;
     case ACTION_START_BLOCK: return StartDriverSendThread(IF_RS232C, wnd);
@@ -28,43 +63,18 @@ static int FakeCommand(HWND wnd, WPARAM, LPARAM, int action) {
   return 0;
 }
 
-// Sends the bytes read in block-size pieces, as a real driver's block sender does.
 static int FakeBlockSender(ConnectionBlock* block, int counter) {
-  uint32_t done = 0;
-  while (done < block->bytesRead) {
-    uint32_t piece = block->bytesRead - done < BlockSizeBytes ? block->bytesRead - done : BlockSizeBytes;
-    {
-      std::lock_guard<std::mutex> hold(fakeLock);
-      if ((int)Fake.pieces.size() == Fake.failAtPiece) {
-        LogMessage(Messages[IF_RS232C].blockWrite, counter, 5);
-        Ports[IF_RS232C].sending = 2;
-        return 0;
-      }
-      Fake.pieces.emplace_back((const char*)FileData + done, piece);
-    }
-    Sleep(Fake.pieceDelayMs);
-    done += piece;
-    BytesSent += piece;
-    ShowSendProgress(block);
-    if (StopRequest == 3) {
-      Ports[IF_RS232C].sending = 2;
-      return 0;
-    }
-  }
-  return 1;
-}
-
-static int FakeWrite(const unsigned char* bytes, int length, int*) {
-  std::lock_guard<std::mutex> hold(fakeLock);
-  Fake.directWrites.emplace_back((const char*)bytes, length);
-  return 1;
+  direct = false;
+  return BlockSenderFrame(&fakeWriter, block, counter);
 }
 
 static int FakeDirectWrite(const unsigned char* bytes, int length) {
-  return DirectWriteFrame(IF_RS232C, FakeWrite, bytes, length);
+  direct = true;
+  return DirectWriteFrame(&fakeWriter, bytes, length);
 }
 
-static const Driver fakeDriver = {IF_RS232C, FakeInit, FakeExit, FakeCommand, FakeBlockSender, FakeDirectWrite, NULL};
+static const Driver fakeDriver = {IF_RS232C, FakeInit, FakeExit, FakeCommand, FakeBlockSender, FakeDirectWrite,
+                                  NULL,      NULL,     NULL,     NULL,        NULL};
 static const Driver* displaced;
 
 void InstallFakeDriver() {

@@ -1,14 +1,22 @@
-// A recording driver for tests of the send engine and direct send: it stands in the
-// RS-232C slot, connects at once and keeps every piece and direct write it is handed.
+// A recording driver built on the driver frame, for tests of the send engine, direct send
+// and the frame itself: it stands in the RS-232C slot, connects at once and keeps every
+// piece and direct write it is handed.
 #pragma once
+#include <windows.h>
 #include <string>
 #include <vector>
 
 struct FakePort {
-  std::vector<std::string> pieces;   // each block-sender piece as handed over
+  std::vector<std::string> pieces;  // each completed write of the block sender
+  std::vector<DWORD> ticks;         // when each of them completed
   std::vector<std::string> directWrites;
-  int failAtPiece = -1;              // 0-based piece index whose write fails
+  int failAtPiece = -1;  // 0-based write whose start fails with error 5
+  int busyWrites = 0;    // writes that fail with ERROR_BUSY first
   int pieceDelayMs = 0;
+  int stuck = 0;         // writes never complete
+  int between = 0;       // calls of the hook between pieces
+  std::string answer;    // what the next read step returns
+  int readFails = 0;     // read steps fail
 };
 extern FakePort Fake;
 

@@ -312,7 +312,6 @@ void AppTest::SetUp() {
 void AppTest::TearDown() {
   StopApp();
   ResetJobOptions();
-  TcpipSendObserver = NULL;
   QuietFlag = 0;
 }
 
