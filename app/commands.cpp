@@ -44,9 +44,14 @@ static void EndPreservation() {
   EnableToolbarButton(TB_SAVE_END, 0);
 }
 
-static void RequestStop() {
+int JobRunning() {
   for (int kind = 1; kind < IF_KINDS; kind++)
-    if (Ports[kind].sending == 1) StopRequest = 3;
+    if (Ports[kind].sending == 1) return 1;
+  return 0;
+}
+
+static void RequestStop() {
+  if (JobRunning()) StopRequest = 3;
 }
 
 // The connected interface starts the job; with none connected the job asks for one itself.

@@ -37,6 +37,9 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/usb_bench.cpp)
   target_link_libraries(tarvex-usb-bench tarvex_sim tarvex_core)
 endif()
 
+add_executable(tarvex-display-bench tests/bench/display_bench.cpp app/tarvex.rc)
+target_link_libraries(tarvex-display-bench tarvex_core)
+
 include(GoogleTest)
 gtest_discover_tests(tarvex_tests DISCOVERY_TIMEOUT 120
   PROPERTIES RUN_SERIAL TRUE TIMEOUT 120)
