@@ -56,8 +56,11 @@ static void CancelWrite() {
 }
 
 // Up to `size` bytes the printer has sent, waiting at most `ms`; zero bytes removed.
-// -1 when the read failed.
-static int ReadAnswer(unsigned char* buffer, int size, DWORD ms) {
+// -1 when the read failed. The read lands in the driver's own buffer, which outlives a
+// read that would not cancel in time.
+static int ReadAnswer(unsigned char* into, int size, DWORD ms) {
+  static unsigned char buffer[RECEIVE_CHUNK];
+  if (size > RECEIVE_CHUNK) size = RECEIVE_CHUNK;
   memset(buffer, 0, size);
   if (!ReadFile(Ieee1394Handle, buffer, size, NULL, &readIo) && GetLastError() != ERROR_IO_PENDING) return -1;
   HANDLE events[2] = {readIo.hEvent, wakeEvent};
@@ -65,7 +68,10 @@ static int ReadAnswer(unsigned char* buffer, int size, DWORD ms) {
   int error = 0;
   int state = WaitForMultipleObjects(2, events, FALSE, ms) == WAIT_OBJECT_0 ? Completed(&readIo, 0, &got, &error)
                                                                               : CancelAndCollect(&readIo, &got);
-  return state < 0 ? -1 : ZeroFilter(buffer, (int)got);
+  if (state < 0) return -1;
+  int kept = ZeroFilter(buffer, (int)got);
+  memcpy(into, buffer, kept);
+  return kept;
 }
 
 static int ReadBetweenPieces(ConnectionBlock*) {

@@ -72,33 +72,4 @@ TEST(ScsiSim, PassThroughAnswersAsAPortDriverChecksTheRecord) {
     }
 }
 
-TEST(ScsiSim, DirectWriteBufferIsReadBackAndCheckConditionCarriesSense) {
-    ScsiDevice d;
-    std::string data = std::string(256, 'N') + std::string(256, 'T');
-    const std::string writeCdb("\x3B\x02\x00\x00\x00\x00\x00\x02\x00\x00", 10);
-    const std::string readCdb("\x3C\x02\x00\x00\x00\x00\x00\x02\x00\x00", 10);
-    ControlAnswer w = Send(d, SCSI_CODE_PASS_THROUGH_DIRECT, Request(writeCdb, 24, 0, 512, 0x1000) + data, kData);
-    ASSERT_EQ(1, w.success);
-    EXPECT_EQ(kData, w.out.size());
-    EXPECT_EQ(512u, Transfer(w.out));
-    ControlAnswer r = Send(d, SCSI_CODE_PASS_THROUGH_DIRECT, Request(readCdb, 24, 1, 512, 0x1000), kData);
-    ASSERT_EQ(1, r.success);
-    EXPECT_EQ(data, r.out.substr(kData));
-
-    d.checkCondition = 1;
-    r = Send(d, SCSI_CODE_PASS_THROUGH_DIRECT, Request(readCdb, 24, 1, 512, 0x1000), kData);
-    ASSERT_EQ(1, r.success);
-    EXPECT_EQ(2, r.out[SPT_STATUS]);
-    EXPECT_EQ(18, r.out[SPT_SENSE_LENGTH]);
-    EXPECT_EQ(d.sense, r.out.substr(kSense, 18));
-    EXPECT_EQ(kData, r.out.size());
-
-    d.refuse[SCSI_CODE_CAPABILITIES] = 31;
-    EXPECT_EQ(31u, Send(d, SCSI_CODE_CAPABILITIES, "", 24).error);
-    d.refuse.clear();
-    ControlAnswer caps = Send(d, SCSI_CODE_CAPABILITIES, "", 24);
-    ASSERT_EQ(24u, caps.out.size());
-    EXPECT_EQ(3, caps.out[16]);
-}
-
 }  // namespace
