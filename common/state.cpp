@@ -17,6 +17,7 @@ Word CheckState = 1;
 Word PreservationFlag;
 BYTE MibReferCheck, GetJobEndCheck;
 Word UsbVendorFlag;
+Word MibRequestCounter = 1;
 HANDLE PortMutex;
 HANDLE SendThreadHandle, ReceiveThreadHandle;
 HGLOBAL ConnectionBlockMemory;

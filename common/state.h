@@ -64,6 +64,7 @@ extern Word CheckState;             // PJL response check state 1..7
 extern Word PreservationFlag;
 extern BYTE MibReferCheck, GetJobEndCheck;
 extern Word UsbVendorFlag;          // the USB printer takes vendor requests
+extern Word MibRequestCounter;      // 1 to 255: the automatic MIB cycle's last object id word
 extern HANDLE PortMutex;
 extern HANDLE SendThreadHandle, ReceiveThreadHandle;
 extern HGLOBAL ConnectionBlockMemory;

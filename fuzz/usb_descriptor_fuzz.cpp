@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FuzzBus bus = {data + 1, size - 1, 0};
     UsbBus calls = {&bus, Open, Close, Request, Describe, Narrow};
     UsbReport report;
-    UsbTopologyWalk(calls, &report);
+    WalkUsbTopology(calls, &report);
     if (bus.opened != 0)
         abort();
     return 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/device.h"
+#include "ports/usb/usb.h"
 #include "services/usb_walk.h"
 #include "terminal/log.h"
 
@@ -84,7 +85,7 @@ UsbReport Walk()
 {
     UsbBus bus = {nullptr, Open, Close, Request, Describe, Narrow};
     UsbReport report;
-    UsbTopologyWalk(bus, &report);
+    WalkUsbTopology(bus, &report);
     return report;
 }
 
@@ -109,3 +110,23 @@ int UsbQuietWalk(const char* devicePath, const char* driverKey, char* speedText,
     *vendorCapable = d->vendorCapable;
     return 1;
 }
+
+// The quiet walk after a connection: the connected printer's table entry takes the speed
+// and vendor capability of the walked device that is that printer, known by its device path.
+static void QuietWalkAfterConnection()
+{
+    UsbAccessRecord* record = UsbAccessLock(UsbBlock->usbHandle);
+    if (!record)
+        return;
+    std::string path = record->devicePath ? record->devicePath : "";
+    UsbAccessUnlock(record);
+    UsbPrinterEntry* entry =
+        const_cast<UsbPrinterEntry*>(UsbEntryOfPort(UsbPrinters, UsbPrinterCount, UsbBlock->portName));
+    uint32_t vendorCapable = 0;
+    if (entry && UsbQuietWalk(path.c_str(), "", entry->speedText, sizeof entry->speedText, &vendorCapable))
+        entry->vendorCapable = vendorCapable;
+}
+
+static struct QuietWalkHook {
+    QuietWalkHook() { UsbTopologyWalk = QuietWalkAfterConnection; }
+} quietWalkHook;

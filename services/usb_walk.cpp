@@ -231,7 +231,7 @@ std::string Lower(std::string s)
 
 }  // namespace
 
-void UsbTopologyWalk(const UsbBus& bus, UsbReport* report)
+void WalkUsbTopology(const UsbBus& bus, UsbReport* report)
 {
     Walk w = {bus, report};
     for (int n = 0; n <= 9; n++) {

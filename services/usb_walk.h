@@ -45,7 +45,7 @@ struct UsbReport {
     std::vector<UsbWalkedDevice> devices;  // in walk order
 };
 
-void UsbTopologyWalk(const UsbBus& bus, UsbReport* report);
+void WalkUsbTopology(const UsbBus& bus, UsbReport* report);
 
 // The walked device that is the printer behind this device path, by the driver key of
 // its node when known, else by the vendor, product and serial number the path carries

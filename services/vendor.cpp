@@ -1,14 +1,32 @@
 #include "services/vendor.h"
 
 #include "common/resource.h"
-#include <commctrl.h>
 #include "platform/device.h"
+#include "ports/usb/usb.h"
 #include "services/mib_cycle.h"
 #include "terminal/log.h"
 
-UsbVendorAccess VendorAccess;
+namespace {
+
+void* LockRecord(HANDLE access, HANDLE* control, unsigned char** status)
+{
+    UsbAccessRecord* record = UsbAccessLock(access);
+    if (record) {
+        *control = record->control;
+        *status = &record->statusByte;
+    }
+    return record;
+}
+
+void UnlockRecord(void* record)
+{
+    UsbAccessUnlock(static_cast<UsbAccessRecord*>(record));
+}
+
+}  // namespace
+
+UsbVendorAccess VendorAccess = {LockRecord, UnlockRecord};
 int OffsetValue;
-Word MibRequestCounter = 1;
 
 namespace {
 
@@ -20,7 +38,7 @@ struct LockInit {
 } lockInit;
 
 struct Exchange {
-    HANDLE access;
+    void* record;
     HANDLE control;
     VendorChannel channel;
 };
@@ -43,16 +61,17 @@ int ControlRequest(void* context, unsigned long code, const std::string& in, uns
 // The connection's USB access handle resolved to its printer: 0, -103, or 6 without a handle.
 int Begin(Exchange* e)
 {
-    e->access = INVALID_HANDLE_VALUE;
+    HANDLE access = INVALID_HANDLE_VALUE;
     if (ConnectionBlockMemory) {
         ConnectionBlock* block = static_cast<ConnectionBlock*>(GlobalLock(ConnectionBlockMemory));
-        e->access = block->usbHandle;
+        access = block->usbHandle;
         GlobalUnlock(ConnectionBlockMemory);
     }
-    if (e->access == INVALID_HANDLE_VALUE || e->access == NULL)
+    if (access == INVALID_HANDLE_VALUE || access == NULL)
         return VENDOR_NOT_OPENED;
     unsigned char* status = nullptr;
-    if (!VendorAccess.acquire || VendorAccess.acquire(e->access, &e->control, &status) != 0)
+    e->record = VendorAccess.acquire(access, &e->control, &status);
+    if (!e->record)
         return VENDOR_UNKNOWN_HANDLE;
     e->channel = {e, ControlRequest, status};
     EnterCriticalSection(&exchangeLock);
@@ -62,7 +81,7 @@ int Begin(Exchange* e)
 void End(Exchange* e)
 {
     LeaveCriticalSection(&exchangeLock);
-    VendorAccess.release(e->access);
+    VendorAccess.release(e->record);
 }
 
 int Report(int request, int code)
@@ -136,28 +155,6 @@ int GetJobEndCommand(int* busy)
     return Command(VENDOR_JOB_END, [&](const VendorChannel& c) { return VendorJobEnd(c, busy); });
 }
 
-static void StatusPart3(const char* text)
-{
-    SendMessageA(hStatusBar, SB_SETTEXTA, 3, reinterpret_cast<LPARAM>(text));
-}
-
-int WaitForJobEnd(const Word* cancel, unsigned timeLimitMs)
-{
-    DWORD start = GetTickCount();
-    int busy = 1, ended = 0;
-    while (Ports[IF_USB].connected == 1 && StopRequest != 3 && !(cancel && *cancel) &&
-           !(timeLimitMs && GetTickCount() - start > timeLimitMs) && GetJobEndCommand(&busy)) {
-        if (!busy) {
-            ended = 1;
-            break;
-        }
-        StatusPart3("GET_JOB_END RETRY");
-        Sleep(1);
-    }
-    StatusPart3("                 ");
-    return ended;
-}
-
 int MibReferCycle()
 {
     Exchange e;
@@ -178,3 +175,19 @@ int MibReferCycle()
         ConnectionLogMessage("%s", result.value.c_str());
     return ok;
 }
+
+// The USB driver asks through these: the job state for the GET_JOB_END retry (-1 when the
+// request failed) and the automatic cycle after each receive.
+static int JobEndQuery()
+{
+    int busy = 0;
+    return GetJobEndCommand(&busy) ? busy : -1;
+}
+
+static struct UsbDriverHooks {
+    UsbDriverHooks()
+    {
+        UsbJobEndQuery = JobEndQuery;
+        UsbMibReferCycle = MibReferCycle;
+    }
+} usbDriverHooks;

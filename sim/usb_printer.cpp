@@ -25,10 +25,16 @@ int Armed(UsbPrinter& p, uint32_t code) {
   return 1;
 }
 
+ControlAnswer Services(UsbPrinter& p, const ControlRequest& r) {
+  ControlAnswer a;
+  if (UsbVendorAnswer(p.vendor, r, p.jobEnded != 0, &a)) return a;
+  return ControlFailure(ERROR_INVALID_PARAMETER_);
+}
+
 ControlAnswer VendorGet(UsbPrinter& p, const ControlRequest& r) {
   if (r.in == std::string(statusInput, sizeof statusInput)) return Answer4(p.status, r.outLength);
   if (r.in.size() == 7 && r.in[0] == 5 && r.in[1] == 0) return Bytes(std::string(1, char(p.jobEnded)) + std::string(2, '\0'), r.outLength);
-  return ControlFailure(ERROR_INVALID_PARAMETER_);
+  return Services(p, r);
 }
 
 }  // namespace
@@ -41,6 +47,7 @@ UsbPrinter MakeUsbPrinter(const std::string& model, uint32_t port) {
   UsbPrinter p;
   p.portNumber = port;
   p.deviceId = UsbDeviceIdText(model);
+  UsbVendorInit(&p.vendor);
   return p;
 }
 
@@ -59,7 +66,7 @@ ControlAnswer UsbPrinterControl(void* state, const ControlRequest& r) {
     case USB_REQUEST_VENDOR_GET: return VendorGet(p, r);
     case USB_REQUEST_VENDOR_SET:
       if (r.in == std::string(clearInput, sizeof clearInput)) return Answer4(p.clearAnswer, r.outLength);
-      return ControlFailure(ERROR_INVALID_PARAMETER_);
+      return Services(p, r);
   }
   return ControlFailure(ERROR_INVALID_PARAMETER_);
 }

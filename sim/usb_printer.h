@@ -7,6 +7,7 @@
 
 #include "sim/device.h"
 #include "sim/printer.h"
+#include "sim/usb_tree.h"
 
 const uint32_t USB_REQUEST_DEVICE_ID = 0x0016000C;
 const uint32_t USB_REQUEST_VENDOR_SET = 0x00220038;
@@ -14,6 +15,7 @@ const uint32_t USB_REQUEST_VENDOR_GET = 0x0022003C;
 
 struct UsbPrinter {
   Printer model;
+  UsbVendorState vendor;     // offset, MIB object table: the vendor requests of the device services
   uint32_t portNumber = 1;   // "Port Number" of its interface: port 1 is USB001
   std::string deviceId;      // answered without a length prefix; empty: the request returns nothing
   unsigned char status = 1;  // first byte of the status answer; 1 lets the host read

@@ -17,7 +17,6 @@ char UsbChosenName[260];
 char UsbSpeedText[32];
 Word UsbJobCancelRequest, UsbStatusCommand;
 void (*UsbTopologyWalk)();
-static int mibRequestCounter;
 
 ConnectionBlock* UsbBlock;
 static const char printerName[] = "USBTST2";
@@ -107,7 +106,7 @@ int UsbConnect(HWND owner, ConnectionBlock* block) {
   ReportOpen(result, block->usbHandle);
   UsbSpeedText[0] = 0;
   UsbVendorFlag = 0;
-  if (result >= 0) mibRequestCounter = 1;
+  if (result >= 0) MibRequestCounter = 1;
   return result == 0;
 }
 

@@ -14,6 +14,7 @@
 
 BOOL(WINAPI* UsbWriteStart)(HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) = WriteFileEx;
 int (*UsbJobEndQuery)();
+int (*UsbMibReferCycle)();
 
 const DWORD GATE_WAIT_MS = 3000;
 const DWORD DRAIN_MS = 1000;
@@ -226,7 +227,9 @@ static int UsbRead(unsigned char* buffer, int size) {
     }
     if (answer[0] != 1) return 0;
   }
-  return ReceiveOnce(buffer, size);
+  int count = ReceiveOnce(buffer, size);
+  if (Ports[IF_USB].connected == 1 && MibReferCheck == 1 && UsbMibReferCycle) UsbMibReferCycle();
+  return count;
 }
 
 static const Receiver usbReceiver = {IF_USB, UsbRead, NULL};

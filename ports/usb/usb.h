@@ -35,5 +35,8 @@ int UsbDirectWrite(const unsigned char* bytes, int length);
 // The printer's answer to "has the job ended" (0: ended); -1 when the request failed.
 // Provided by the device services; null: the query always fails.
 extern int (*UsbJobEndQuery)();
+// The automatic MIB refer cycle after each receive while "MIB REFER(Check)" is on; provided
+// by the device services, null: none.
+extern int (*UsbMibReferCycle)();
 // For tests: how a write is started on the write pipe (WriteFileEx).
 extern BOOL(WINAPI* UsbWriteStart)(HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE);

@@ -88,7 +88,7 @@ UsbReport WalkTree(TreeBus& bus, int hostile)
     bus.names = UsbTreeNames(bus.tree);
     UsbBus calls = {&bus, Open, Close, Request, Describe, Narrow};
     UsbReport report;
-    UsbTopologyWalk(calls, &report);
+    WalkUsbTopology(calls, &report);
     return report;
 }
 

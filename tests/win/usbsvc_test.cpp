@@ -8,8 +8,10 @@
 #include "sim/usb_tree.h"
 #include "sim/usb_tree_host.h"
 #include "services/usb_report.h"
+#include "ports/usb/usb.h"
 
 #include <process.h>
+#include <functional>
 
 // The vendor commands on a USB connection whose control handle leads to the simulated
 // printer's vendor side, served in this process.
@@ -31,13 +33,13 @@ ControlAnswer Answer(void* p, const ControlRequest& r) {
   return a;
 }
 
-int Acquire(HANDLE, HANDLE* control, unsigned char** status) {
+void* Acquire(HANDLE, HANDLE* control, unsigned char** status) {
   *control = printer->control;
   *status = &printer->status;
-  return 0;
+  return printer;
 }
 
-void Release(HANDLE) {}
+void Release(void*) {}
 
 void SetAccessHandle(HANDLE h) {
   ConnectionBlock* block = (ConnectionBlock*)GlobalLock(ConnectionBlockMemory);
@@ -71,6 +73,7 @@ class UsbServices : public AppTest {
     printer->control = CreateFileA(SimDevicePath(s.name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
                                    OPEN_EXISTING, 0, NULL);
     ASSERT_NE(INVALID_HANDLE_VALUE, printer->control);
+    saved = VendorAccess;
     VendorAccess = {Acquire, Release};
     SetAccessHandle((HANDLE)1);
     Ports[IF_USB].connected = 1;
@@ -78,7 +81,7 @@ class UsbServices : public AppTest {
   void TearDown() override {
     Ports[IF_USB].connected = 0;
     SetAccessHandle(INVALID_HANDLE_VALUE);
-    VendorAccess = {};
+    VendorAccess = saved;
     OffsetValue = 0;
     StopRequest = 0;
     CloseHandle(printer->control);
@@ -86,6 +89,7 @@ class UsbServices : public AppTest {
     delete printer;
     AppTest::TearDown();
   }
+  UsbVendorAccess saved;
 };
 
 TEST_F(UsbServices, SetOffsetAcceptsOnlyOneTo255AndReachesThePrinter) {
@@ -160,39 +164,21 @@ TEST_F(UsbServices, MibDialogLaysOutInputRefusesBadRequestsAndShowsAnswers) {
   EXPECT_TRUE(DialogGone(dlg));
 }
 
-namespace {
-unsigned __stdcall WaitJobEnd(void* result) {
-  *(volatile int*)result = WaitForJobEnd(nullptr, 0);
-  return 0;
-}
-
-// WaitForJobEnd on a thread of its own, as the send thread runs it; its result once it ended.
-int RunWaitJobEnd(const std::function<void()>& meanwhile) {
-  volatile int result = -1;
-  HANDLE t = (HANDLE)_beginthreadex(NULL, 0, WaitJobEnd, (void*)&result, 0, NULL);
-  Sleep(150);
-  meanwhile();
-  bool ended = WaitForSingleObject(t, 3000) == WAIT_OBJECT_0;
-  CloseHandle(t);
-  return ended ? result : -2;
-}
-}  // namespace
-
-TEST_F(UsbServices, JobEndWaitAndTheAutomaticCycle) {
+// What the USB driver's GET_JOB_END retry and receive step are given to ask with.
+TEST_F(UsbServices, JobEndQueryAndTheAutomaticCycle) {
+  ASSERT_TRUE(UsbJobEndQuery != NULL && UsbMibReferCycle != NULL);
   printer->jobInProgress = 1;
-  EXPECT_EQ(1, RunWaitJobEnd([] { printer->jobInProgress = 0; }));
-  printer->jobInProgress = 1;
-  EXPECT_EQ(0, RunWaitJobEnd([] { StopRequest = 3; }));
-  StopRequest = 0;
-  EXPECT_EQ(0, RunWaitJobEnd([] { Ports[IF_USB].connected = 0; }));
-  Ports[IF_USB].connected = 1;
-  EXPECT_EQ(0, RunWaitJobEnd([] { SimDeviceFailNextControl(printer->device, ERROR_GEN_FAILURE); }));
+  EXPECT_EQ(1, UsbJobEndQuery());
+  printer->jobInProgress = 0;
+  EXPECT_EQ(0, UsbJobEndQuery());
+  SimDeviceFailNextControl(printer->device, ERROR_GEN_FAILURE);
+  EXPECT_EQ(-1, UsbJobEndQuery());
   EXPECT_TRUE(WaitLine("Error:Time out."));
 
   OpenDsp = 1;
   MibRequestCounter = 1;
-  EXPECT_EQ(1, MibReferCycle());
-  EXPECT_EQ(1, MibReferCycle());
+  EXPECT_EQ(1, UsbMibReferCycle());
+  EXPECT_EQ(1, UsbMibReferCycle());
   EXPECT_TRUE(WaitLine("Velmora tray 1 ready"));
   EXPECT_TRUE(WaitLine("Velmora tray 2 ready"));
   EXPECT_EQ(3, MibRequestCounter);
