@@ -107,6 +107,20 @@ TEST_F(Ieee1284, ConnectsInEcpShowsTheDeviceIdAndSendsFilesByteExact) {
 
 // Each connection asks again; what the printer refuses decides the mode and the device ID.
 TEST_F(Ieee1284, RefusedModesAndDeviceIds) {
+  PostCommand(IDM_IEEE1284);
+  HWND dlg = WaitDialog("IEEE1284(Centro)");
+  ASSERT_TRUE(dlg != NULL);
+  EXPECT_EQ("\\\\.\\KELVLPT1", Text(dlg, IDC_1284_PORT));
+  for (const char* outside : {"0", "61"}) {
+    SetText(dlg, IDC_1284_TIMEOUT, outside);
+    Click(dlg, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_1284_TIMEOUT) == "1"; })) << outside;
+    EXPECT_TRUE(IsWindowVisible(dlg)) << outside;
+  }
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_EQ(0u, port.mode) << "nothing was opened";
+
   port.refuseEcp = 1;
   port.deviceId = "MDL:X1";
   Connect();
