@@ -1,5 +1,9 @@
 #include "platform/device.h"
 
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -91,30 +95,55 @@ struct Lock {
 
 // ---- Talking to a simulated device.
 
+typedef BOOL(WINAPI* FileInfoFn)(HANDLE, int, LPVOID, DWORD);
 typedef LONG(NTAPI* QueryObjectFn)(HANDLE, int, PVOID, ULONG, PULONG);
 
-// The simulated device a handle leads to, or "" for every handle that is not its pipe.
-std::string SimDeviceOf(HANDLE h) {
-  if (GetFileType(h) != FILE_TYPE_PIPE) return std::string();
+std::string Ansi(const WCHAR* w, size_t n) {
+  std::string s;
+  for (size_t i = 0; i < n; i++) s += w[i] < 128 ? char(w[i]) : '?';
+  return s;
+}
+
+// A connected pipe's name below the pipe device ("\tarvex-sim\N..."). Wine's server
+// crashes when asked the object name of a pipe whose far end is gone, so the name comes
+// from the file name query where the platform has it, and only connected pipes are asked.
+std::string PipeName(HANDLE h) {
+  static FileInfoFn fileInfo =
+      (FileInfoFn)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx");
   static QueryObjectFn query = (QueryObjectFn)(void*)GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject");
+  DWORD flags;
+  if (GetFileType(h) != FILE_TYPE_PIPE || !GetNamedPipeInfo(h, &flags, NULL, NULL, NULL)) return std::string();
   union {
+    struct {
+      DWORD length;
+      WCHAR name[1];
+    } file;
     struct {
       USHORT length, maximum;
       PWSTR buffer;
-    } name;
+    } object;
     char bytes[2048];
   } info;
-  ULONG got = 0;
-  if (!query || query(h, 1 /* ObjectNameInformation */, &info, sizeof info - 2, &got) < 0 || !info.name.buffer)
-    return std::string();
-  std::string ansi;
-  for (USHORT i = 0; i < info.name.length / 2; i++) {
-    WCHAR c = info.name.buffer[i];
-    ansi += c < 128 ? char(c) : '?';
+  if (fileInfo) {
+    if (!fileInfo(h, 2 /* FileNameInfo */, &info, sizeof info - 2) || info.file.length > sizeof info - 6)
+      return std::string();
+    return Ansi(info.file.name, info.file.length / 2);
   }
-  size_t prefix = std::strlen(SIM_NT_PIPE_PREFIX);
-  if (ansi.size() <= prefix || _strnicmp(ansi.c_str(), SIM_NT_PIPE_PREFIX, prefix) != 0) return std::string();
-  return ansi.substr(prefix, ansi.find('\\', prefix) - prefix);
+  ULONG got = 0;
+  const char device[] = "\\Device\\NamedPipe";
+  if (!query || query(h, 1 /* ObjectNameInformation */, &info, sizeof info - 2, &got) < 0 || !info.object.buffer)
+    return std::string();
+  std::string name = Ansi(info.object.buffer, info.object.length / 2);
+  return _strnicmp(name.c_str(), device, sizeof device - 1) ? std::string() : name.substr(sizeof device - 1);
+}
+
+// The simulated device a handle leads to, or "" for every handle that is not its pipe
+// (a simulated device's pipe that broke is the platform's: its requests fail as a pipe's do).
+std::string SimDeviceOf(HANDLE h) {
+  std::string name = PipeName(h);
+  size_t prefix = std::strlen(SIM_PIPE_NAME);
+  if (name.size() <= prefix || _strnicmp(name.c_str(), SIM_PIPE_NAME, prefix) != 0) return std::string();
+  return name.substr(prefix, name.find('\\', prefix) - prefix);
 }
 
 // Waits for an overlapped operation started with result `ok`; cancels it after the bound.
@@ -169,6 +198,32 @@ int SimTransact(const std::string& name, const ControlRequest& r, ControlAnswer*
   return ok;
 }
 
+// A direct SCSI request's data buffer lies in this process: the bytes to write travel
+// after the request's own, the bytes read come back after the answer's (sim/scsi.h).
+struct DirectData {
+  UCHAR* buffer;
+  DWORD length;
+};
+
+static DirectData DirectDataOf(DWORD code, LPVOID in, DWORD inLength, ControlRequest* r) {
+  DirectData d = {NULL, 0};
+  if (code != IOCTL_SCSI_PASS_THROUGH_DIRECT || inLength < sizeof(SCSI_PASS_THROUGH_DIRECT)) return d;
+  SCSI_PASS_THROUGH_DIRECT* request = (SCSI_PASS_THROUGH_DIRECT*)in;
+  d.buffer = (UCHAR*)request->DataBuffer;
+  d.length = d.buffer ? std::min<DWORD>(request->DataTransferLength, kControlMaxData - inLength) : 0;
+  if (request->DataIn == SCSI_IOCTL_DATA_IN)
+    r->outLength = std::min<uint32_t>(r->outLength + d.length, kControlMaxData);
+  else
+    r->in.append((const char*)d.buffer, d.length);
+  return d;
+}
+
+static void TakeDirectData(const DirectData& d, DWORD outLength, std::string* out) {
+  if (out->size() <= outLength) return;
+  if (d.buffer) std::memcpy(d.buffer, out->data() + outLength, std::min<size_t>(out->size() - outLength, d.length));
+  out->resize(outLength);
+}
+
 BOOL WINAPI RoutedDeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength,
                                   LPDWORD returned, LPOVERLAPPED ov) {
   std::string name = SimDeviceOf(h);
@@ -182,6 +237,7 @@ BOOL WINAPI RoutedDeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLengt
   r.code = code;
   r.in.assign((const char*)in, inLength);
   r.outLength = outLength < kControlMaxData ? outLength : kControlMaxData;
+  DirectData direct = DirectDataOf(code, in, inLength, &r);
   ControlAnswer a;
   DWORD error = 0;
   if (!SimTransact(name, r, &a, &error)) {
@@ -192,6 +248,7 @@ BOOL WINAPI RoutedDeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLengt
     SetLastError(a.error);
     return FALSE;
   }
+  TakeDirectData(direct, outLength, &a.out);
   if (!a.out.empty()) std::memcpy(out, a.out.data(), a.out.size());
   if (returned) *returned = DWORD(a.out.size());
   if (ov) {

@@ -8,8 +8,8 @@
 // Routing: a handle is the simulator's when it is a pipe named "\Device\NamedPipe\tarvex-sim\N..."
 // (sim/control.h); its requests go to the device's control pipe. Enumeration of the USB
 // printer interface class and the device-node tree gain the simulator's bus nodes while its
-// bus pipe exists. A simulated device that vanished answers ERROR_DEVICE_NOT_CONNECTED, a
-// simulator that does not answer within 5 s ERROR_SEM_TIMEOUT; nothing waits longer.
+// bus pipe exists. A handle whose simulated device vanished is a broken pipe and gets the
+// platform's answers; a simulator that does not answer within 5 s gives ERROR_SEM_TIMEOUT.
 #pragma once
 #include <windows.h>
 #include <setupapi.h>

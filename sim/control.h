@@ -57,4 +57,5 @@ int BusDecode(const char* data, size_t n, std::vector<BusNode>* nodes);  // 1, o
 #define SIM_PIPE_PREFIX "\\\\.\\pipe\\tarvex-sim\\"
 #define SIM_CONTROL_PREFIX "\\\\.\\pipe\\tarvex-sim-control\\"
 #define SIM_NT_PIPE_PREFIX "\\Device\\NamedPipe\\tarvex-sim\\"
+#define SIM_PIPE_NAME "\\tarvex-sim\\"  // below the pipe device
 #define SIM_BUS_NAME "bus"
