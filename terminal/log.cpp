@@ -14,7 +14,16 @@ const int LINE_LIMIT = 1024;
 const int LINES_DROPPED = 513;
 static const char FACE_MS_GOTHIC[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";  // MS Gothic in Shift-JIS
 
+// What the list holds, kept beside it so an append does not read the list back.
+static int lineCount, widestLength;  // the widest line's length sets how far the list scrolls sideways
+static std::string lastLine;
+static int redrawHeld, timerSet;
+static DWORD lastRedraw;
+
 HWND CreateTerminalLog(HWND parent, int x, int y, int width, int height) {
+  lineCount = redrawHeld = timerSet = 0;
+  widestLength = -1;
+  lastLine.clear();
   HWND list = CreateWindowExA(0, "LISTBOX", NULL,
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_EXTENDEDSEL |
                                   LBS_NOINTEGRALHEIGHT | LBS_DISABLENOSCROLL,
@@ -37,7 +46,6 @@ static std::string LineText(int index) {
   return text;
 }
 
-static int widestLength = -1;  // of the widest line, whose extent the list scrolls to
 
 static void SetExtentOf(const std::string& text) {
   HDC dc = GetDC(hLogList);
@@ -51,7 +59,9 @@ static void SetExtentOf(const std::string& text) {
 }
 
 static void AddLine(const std::string& text) {
-  SendMessageA(hLogList, LB_ADDSTRING, 0, (LPARAM)text.c_str());
+  if (SendMessageA(hLogList, LB_ADDSTRING, 0, (LPARAM)text.c_str()) < 0) return;
+  lineCount++;
+  lastLine = text;
   if ((int)text.size() <= widestLength) return;
   widestLength = (int)text.size();
   SetExtentOf(text);
@@ -67,16 +77,15 @@ static int OnLogThread() { return GetWindowThreadProcessId(hLogList, NULL) == Ge
 // One line into the list, on the window's thread; the caller shows the end.
 static void AppendLine(const char* text) {
   if (QuietFlag == 1) return;
-  int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
-  std::string last = count > 0 ? LineText(count - 1) : std::string();
-  AppendPlan plan = PlanAppend(count > 0 ? last.c_str() : NULL, ContinuationFlag, text, LineWidth());
-  if (plan.replaceLast) {
-    SendMessageA(hLogList, LB_DELETESTRING, count - 1, 0);
+  AppendPlan plan = PlanAppend(lineCount > 0 ? lastLine.c_str() : NULL, ContinuationFlag, text, LineWidth());
+  if (plan.replaceLast && SendMessageA(hLogList, LB_DELETESTRING, lineCount - 1, 0) >= 0) {
+    lineCount--;
     AddLine(plan.last);
   }
   if (plan.addExtra) AddLine(plan.extra);
-  if (SendMessageA(hLogList, LB_GETCOUNT, 0, 0) > LINE_LIMIT) {
+  if (lineCount > LINE_LIMIT) {
     for (int i = 0; i < LINES_DROPPED; i++) SendMessageA(hLogList, LB_DELETESTRING, 0, 0);
+    lineCount = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
     RecomputeHorizontalExtent();
   }
   ContinuationFlag = 0;
@@ -86,8 +95,6 @@ static void AppendLine(const char* text) {
 // are appended with the list's redrawing off and shown, scrolled to the end, at most every
 // 100 ms; the timer shows the last of a stream.
 const DWORD REDRAW_INTERVAL_MS = 100;
-static int redrawHeld, timerSet;
-static DWORD lastRedraw;
 
 static void HoldRedraw() {
   if (!redrawHeld) SendMessageA(hLogList, WM_SETREDRAW, FALSE, 0);
@@ -168,6 +175,8 @@ void RenderIntoLog(const unsigned char* bytes, int length) {
 
 void ClearLog() {
   SendMessageA(hLogList, LB_RESETCONTENT, 0, 0);
+  lineCount = 0;
+  lastLine.clear();
   RecomputeHorizontalExtent();
 }
 

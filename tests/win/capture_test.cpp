@@ -20,35 +20,6 @@ TEST_F(Capture, AnEmptyNameIsRefusedAndPreservationStaysOff) {
   EXPECT_FALSE(MenuEnabled(IDM_SAVE_END));
 }
 
-TEST_F(Capture, TheFileHoldsExactlyTheReceivedBytesWhateverTheDisplay) {
-  std::string path = folder + "\\capture.bin";
-  ASSERT_TRUE(StartCapture(path));
-
-  std::string all;
-  for (int b = 0; b < 256; b++) all += (char)b;
-  std::string fed;
-  auto feed = [&](const std::string& bytes) {
-    ReceivedDataSink(IF_RS232C, (const unsigned char*)bytes.data(), (int)bytes.size());
-    fed += bytes;
-  };
-  RcvDsp = 1;
-  feed(all);
-  RcvDsp = 0;
-  feed(std::string("\0\r\n\x1b\xff\x80", 6));
-  StringCheckFlag = 1;
-  feed("@PX\r\r@@");
-  std::string last = LogLines().back();  // it may continue the open received-data line
-  EXPECT_EQ("RS232C:<ERROR>StringCheck Error", last.substr(last.size() - 31));
-  EXPECT_TRUE(WaitFor([] { return StatusText(2) == "Write        269 ( byte )"; })) << StatusText(2);
-  EXPECT_EQ(fed, ReadBytes(path));
-
-  PostCommand(IDM_SAVE_END);
-  EXPECT_TRUE(WaitFor([] { return PreservationFlag == 0; }));
-  EXPECT_EQ("Write          0 ( byte )", StatusText(2));
-  feed("after");
-  EXPECT_EQ(fed.substr(0, 269), ReadBytes(path));
-}
-
 // The receive thread writes while the user ends and starts preservation: no false write error,
 // no count left behind, every file holds whole chunks.
 TEST_F(Capture, EndingWhileChunksArriveIsClean) {

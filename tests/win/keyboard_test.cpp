@@ -143,18 +143,6 @@ TEST_F(Keyboard, FunctionKeysSendTheirExpansionFromTheDialogAndTheMainWindow) {
   EXPECT_EQ((std::vector<std::string>{std::string(1, '\0'), "ABC", "AB\r\n"}), Writes());
 }
 
-TEST_F(Keyboard, AKeystrokeWhileAJobHoldsThePortIsRefused) {
-  Open(0, 0, 2);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(PortMutex, 1000));
-  Type("q");
-  Key(VK_F1);
-  ReleaseMutex(PortMutex);
-  EXPECT_TRUE(Writes().empty());
-  EXPECT_EQ((std::vector<std::string>{"RS232C:<ERROR> Port Busy."}), LogLines());
-  Type("r");
-  EXPECT_EQ((std::vector<std::string>{"r"}), Writes());
-}
-
 TEST_F(Keyboard, DirectSendGoesToTheCurrentKindOnly) {
   const unsigned char text[] = "hi";
   EXPECT_EQ(0, DirectSend(text, -1));
