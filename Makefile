@@ -24,4 +24,4 @@ fuzz-long: deps
 	@tools/fuzz 300
 
 bench: build
-	@tools/wine-run build/win/tarvex-bench.exe
+	@tests/bench/run
