@@ -1,6 +1,15 @@
 // The device calls the platform serves through kernel drivers, in one table. It holds
 // the platform's own functions; only handles and devices of the simulated printer are
 // routed elsewhere, so without the simulator every call reaches the platform unchanged.
+//
+// Product code calls Device.X(...) wherever it would call X(...): DeviceIoControl on any
+// device handle, OpenKernelDevice for "\\.\HCD%d" and hub names, the SetupDi and CM calls,
+// and WriteFile on device handles (so a test can make a write fail the way a device does).
+// Routing: a handle is the simulator's when it is a pipe named "\Device\NamedPipe\tarvex-sim\N..."
+// (sim/control.h); its requests go to the device's control pipe. Enumeration of the USB
+// printer interface class and the device-node tree gain the simulator's bus nodes while its
+// bus pipe exists. A handle whose simulated device vanished is a broken pipe and gets the
+// platform's answers; a simulator that does not answer within 5 s gives ERROR_SEM_TIMEOUT.
 #pragma once
 #include <windows.h>
 #include <setupapi.h>
@@ -23,6 +32,14 @@ struct DeviceCalls {
   CONFIGRET(WINAPI* CM_Get_Sibling)(PDEVINST, DEVINST, ULONG);
   CONFIGRET(WINAPI* CM_Get_Parent)(PDEVINST, DEVINST, ULONG);
   CONFIGRET(WINAPI* CM_Get_DevNode_Registry_PropertyA)(DEVINST, ULONG, PULONG, PVOID, PULONG, ULONG);
+  BOOL(WINAPI* WriteFile)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
 };
 
 extern DeviceCalls Device;
+
+// The USB printer device interface class.
+extern const GUID DeviceUsbPrinterClass;
+
+// For tests, in this process: the next Device.WriteFile on a handle of the simulated
+// device named `name` fails at once with `error` (170 busy, 21 not ready, ...).
+void DeviceFailNextWrite(const char* name, DWORD error);

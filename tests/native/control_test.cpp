@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include "sim/control.h"
+
+namespace {
+
+std::string Word(uint32_t v) { return std::string((const char*)&v, 4); }  // little-endian build machines
+
+std::string Message(uint32_t a, uint32_t b, uint32_t c, const std::string& rest) {
+  return Word(a) + Word(b) + Word(c) + rest;
+}
+
+ControlAnswer Echo(void* state, const ControlRequest& r) {
+  ControlAnswer a;
+  a.success = 1;
+  a.out = r.in + *(std::string*)state;
+  return a;
+}
+
+TEST(ControlProtocol, RequestRoundTripAndBounds) {
+  ControlRequest r;
+  r.code = 0x220038;
+  r.in = std::string("\0\1\xFF", 3);
+  r.outLength = 1024;
+  std::string m = ControlEncodeRequest(r);
+  ASSERT_EQ(m, Message(0x220038, 3, 1024, r.in));
+  ControlRequest back;
+  ASSERT_TRUE(ControlDecodeRequest(m.data(), m.size(), &back));
+  EXPECT_EQ(back.code, r.code);
+  EXPECT_EQ(back.in, r.in);
+  EXPECT_EQ(back.outLength, 1024u);
+
+  struct {
+    std::string message;
+    int ok;
+  } cases[] = {
+      {Message(1, 0, 0, ""), 1},
+      {Message(1, 0, kControlMaxData, ""), 1},
+      {Message(1, 0, kControlMaxData + 1, ""), 0},  // out-length over the bound
+      {Message(1, 4, 0, "abc"), 0},                 // in-length past the message
+      {Message(1, 2, 0, "abc"), 0},                 // bytes after the in-bytes
+      {Message(1, 0xFFFFFFFF, 0, "abc"), 0},
+      {Message(1, kControlMaxData, 0, std::string(kControlMaxData, 'x')), 1},
+      {Message(1, kControlMaxData + 1, 0, std::string(kControlMaxData + 1, 'x')), 0},
+      {std::string(11, '\0'), 0},
+      {"", 0},
+  };
+  for (auto& c : cases) {
+    ControlRequest out;
+    EXPECT_EQ(ControlDecodeRequest(c.message.data(), c.message.size(), &out), c.ok) << c.message.size();
+  }
+  r.in.assign(kControlMaxData + 1, 'x');
+  EXPECT_EQ(ControlEncodeRequest(r), "");
+}
+
+TEST(ControlProtocol, AnswerDecodingTrustsNoLength) {
+  struct {
+    std::string message;
+    uint32_t outLength;
+    int ok;
+  } cases[] = {
+      {Message(1, 0, 2, "hi"), 2, 1},
+      {Message(1, 0, 2, "hi"), 1, 0},   // more than the caller's buffer
+      {Message(1, 0, 3, "hi"), 8, 0},   // count and bytes disagree
+      {Message(2, 0, 0, ""), 8, 0},     // success is 1 or 0
+      {Message(0, 170, 0, ""), 8, 1},
+      {Message(0, 170, 0, ""), 0, 1},
+      {std::string(5, '\1'), 8, 0},
+  };
+  for (auto& c : cases) {
+    ControlAnswer a;
+    EXPECT_EQ(ControlDecodeAnswer(c.message.data(), c.message.size(), c.outLength, &a), c.ok) << c.message.size();
+  }
+  ControlAnswer a;
+  std::string m = Message(0, 170, 0, "");
+  ASSERT_TRUE(ControlDecodeAnswer(m.data(), m.size(), 8, &a));
+  EXPECT_EQ(a.success, 0);
+  EXPECT_EQ(a.error, 170u);
+}
+
+TEST(ControlProtocol, ServeAnswersEveryMessage) {
+  std::string tail = "!";
+  std::string ok = ControlEncodeRequest({7, "ab", 3});
+  std::string small = ControlEncodeRequest({7, "ab", 2});
+  struct {
+    ControlHandler handler;
+    std::string message;
+    std::string answer;
+  } cases[] = {
+      {Echo, ok, Message(1, 0, 3, "ab!")},
+      {Echo, small, Message(0, kControlNoRoom, 0, "")},  // a handler never writes past the buffer
+      {Echo, ok.substr(0, 13), Message(0, kControlBadRequest, 0, "")},
+      {nullptr, ok, Message(0, 1, 0, "")},
+  };
+  for (auto& c : cases)
+    EXPECT_EQ(ControlServe(c.handler, &tail, c.message.data(), c.message.size()), c.answer);
+}
+
+TEST(ControlProtocol, BusNodesRoundTripAndTruncation) {
+  std::vector<BusNode> nodes(2);
+  nodes[0].id = 1;
+  nodes[0].driverKey = "{36fc9e60-c465-11cf-8056-444553540000}\\0000";
+  nodes[0].description = "Host controller";
+  nodes[1].id = 2;
+  nodes[1].parent = 1;
+  nodes[1].interfacePath = "\\\\.\\pipe\\tarvex-sim\\usb1";
+  nodes[1].portNumber = 1;
+  nodes[1].portKey = "Software\\x";
+  std::string data = BusEncode(nodes);
+  std::vector<BusNode> back;
+  ASSERT_TRUE(BusDecode(data.data(), data.size(), &back));
+  ASSERT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[1].interfacePath, nodes[1].interfacePath);
+  EXPECT_EQ(back[1].parent, 1u);
+  EXPECT_EQ(back[0].driverKey, nodes[0].driverKey);
+  for (size_t cut = 0; cut < data.size(); cut++)
+    EXPECT_FALSE(BusDecode(data.data(), cut, &back)) << cut;
+  EXPECT_FALSE(BusDecode((data + "x").data(), data.size() + 1, &back));
+  nodes[0].description.assign(kBusMaxText + 1, 'd');
+  EXPECT_EQ(BusEncode(nodes), "");
+}
+
+}  // namespace
