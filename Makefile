@@ -24,7 +24,7 @@ fuzz-long: deps
 	@tools/fuzz 300
 
 bench: build
-	@tools/wine-run build/win/tarvex-bench.exe
+	@tests/bench/run
 	@tools/wine-run build/win/tarvex-rs232c-bench.exe
 	@tools/wine-run build/win/tarvex-bench-ieee1284.exe
 	@tools/wine-run build/win/tarvex-usb-bench.exe

@@ -1,7 +1,8 @@
 # Pure units and the simulated printer, built for this machine.
+option(TARVEX_SANITIZE "Build with ASan/UBSan (off only for the benchmark's printer)" ON)
 if(TARVEX_FUZZ)
   set(san "-fsanitize=fuzzer-no-link,address,undefined")
-else()
+elseif(TARVEX_SANITIZE)
   set(san "-fsanitize=address,undefined -fno-sanitize-recover=undefined")
 endif()
 add_compile_options(-Wall -Wextra -g -O1 -fno-omit-frame-pointer)

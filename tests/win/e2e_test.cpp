@@ -114,12 +114,13 @@ TEST_F(EndToEnd, FilesGoInTheChosenOrderAndTheCounterCarriesOnAcrossJobs) {
   EXPECT_EQ(":     6 /      6", progress.substr(progress.size() - 16)) << progress;
 
   SimReset();
-  ASSERT_TRUE(RunJob({a, b}, 3, "1", false));
+  ASSERT_TRUE(RunJob({a, b, File("c_empty.bin", "")}, 3, "1", false));
   std::string aabb = "<file A><file A><file A><B><B><B>";
   EXPECT_TRUE(WaitFor([&] { return SimReceived().size() == aabb.size(); }));
   EXPECT_EQ(aabb, SimReceived());
   EXPECT_TRUE(HasLine("TCP/IP:(7)SendDataFile = " + a)) << LogDump();
   EXPECT_TRUE(HasLine("TCP/IP:(12)SendDataFile = " + b)) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:(15)SendDataSize = 0byte")) << "an empty file counts as sent" << LogDump();
   EXPECT_EQ(2u, LinesWith("TCP/IP:Data Send End.").size());
 }
 
@@ -186,35 +187,6 @@ TEST_F(EndToEnd, AMalformedAnswerDuringAJobStopsReceivingAndTheJob) {
   EXPECT_TRUE(LinesWith("late").empty()) << LogDump();
 }
 
-TEST_F(EndToEnd, KeyboardInputReachesThePrinterByteForByte) {
-  Connect(false);
-  HWND dlg = OpenKeyInputDialog(0, 1, 2);  // line unit, CR+LF
-  ASSERT_TRUE(dlg);
-  HWND field = GetDlgItem(dlg, IDC_KEY_ENTRY);
-  TypeChars(field, "abc");
-  EXPECT_EQ("", SimReceived()) << "a line unit sends nothing before Enter";
-  PressKey(field, VK_RETURN, '\r');
-  PressKey(field, VK_RETURN, '\r');
-  SetCheck(dlg, IDC_KEY_CHAR_UNIT, true);
-  ASSERT_TRUE(WaitFor([] { return KEYINSendType == 0; }));
-  TypeChars(field, "xy");
-  SetCheck(dlg, IDC_KEY_HEX, true);
-  ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 1; }));
-  TypeChars(field, "4100");
-  SetCheck(dlg, IDC_KEY_HEX, false);
-  SetCheck(dlg, IDC_KEY_LINE_UNIT, true);
-  ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 0 && KEYINSendType == 1; }));
-  SetText(dlg, IDC_KEY_ENTRY, "");
-  TypeChars(field, "ab\\q");
-  PressKey(field, VK_RETURN, '\r');
-  EXPECT_TRUE(HasLine("ERROR: ab\\q<- Invalid escale character.")) << LogDump();
-
-  std::string expected("abc\r\nxy\x41\x00", 9);
-  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() >= expected.size(); }));
-  Sleep(300);
-  EXPECT_EQ(expected, SimReceived());
-}
-
 // A keystroke is refused during a job; after it, one the printer does not take leaves the
 // window responsive and ends with its time-out; once the printer reads, keys go out again.
 TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndAfterItNeverFreezesTheWindow) {
@@ -257,21 +229,6 @@ TEST_F(EndToEnd, EveryByteReportedSentReachesThePrinterWhenTheConnectionCloses) 
   EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == (long long)job.size(); }, 20000))
       << SimGetStats().bytes << " of " << job.size();
   EXPECT_EQ(Hash(job), SimGetStats().hash);
-}
-
-TEST_F(EndToEnd, AFunctionKeySetInItsDialogSendsItsExpansion) {
-  Connect(false);
-  PostCommand(IDM_FUNCTION_KEY);
-  HWND dlg = WaitDialog("A setup of a function key");
-  ASSERT_TRUE(dlg);
-  SetText(dlg, IDC_FK_F1, "AB\\r\\n\\x1B\\x40");
-  Click(dlg, IDOK);
-  ASSERT_TRUE(DialogGone(dlg));
-  PostCommand(IDM_FKEY_FIRST);
-  std::string expected = "AB\r\n\x1B\x40";
-  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() >= expected.size(); }));
-  Sleep(300);
-  EXPECT_EQ(expected, SimReceived());
 }
 
 TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteShownOrNot) {

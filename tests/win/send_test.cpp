@@ -25,27 +25,6 @@ class SendJob : public FakePortTest {
   }
 };
 
-TEST_F(SendJob, OrderOptionRepeatsTheListOrEachFileAndTheCounterCarriesOn) {
-  std::string a = File("a.bin", "AAAA"), b = File("b.bin", "bb");
-  ASSERT_TRUE(RunJob({a, b}, 3));
-  EXPECT_EQ("AAAAbbAAAAbbAAAAbb", FakeReceived());
-  EXPECT_EQ(":     6 /      6", StatusText(1).substr(StatusText(1).size() - 16));
-  std::vector<std::string> lines = LogLines();
-  ASSERT_GE(lines.size(), 4u);
-  std::vector<std::string> expected = {"RS232C:Data Send Start.", "RS232C:(1)SendDataFile = " + a,
-                                       "RS232C:(1)SendDataSize = 4byte"};
-  EXPECT_EQ(expected, std::vector<std::string>(lines.begin(), lines.begin() + 3));
-  EXPECT_EQ(0u, lines[3].find("RS232C:(1)SendTime = "));
-  EXPECT_EQ("RS232C:Data Send End.", lines.back());
-
-  Fake.pieces.clear();
-  ASSERT_TRUE(RunJob({a, b, File("c_empty.bin", "")}, 2, "1", false));
-  EXPECT_EQ("AAAAAAAAbbbb", FakeReceived());
-  EXPECT_TRUE(HasLine("RS232C:(7)SendDataFile = " + a));
-  EXPECT_TRUE(HasLine("RS232C:(12)SendDataSize = 0byte")) << "an empty file counts as sent";
-  EXPECT_EQ(":     6 /      6", StatusText(1).substr(StatusText(1).size() - 16));
-}
-
 TEST_F(SendJob, WithoutMemoryForTheWholeFileItGoesIn4096BytePieces) {
   std::string bytes;
   for (int i = 0; i < 10000; i++) bytes += (char)(i * 7 + i / 256);

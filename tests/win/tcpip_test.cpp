@@ -72,17 +72,6 @@ TEST_F(Tcpip, ASecondConnectWhileConnectedIsRefused) {
   EXPECT_EQ(1, SimGetStats().connections);
 }
 
-TEST_F(Tcpip, ARefusedConnectionReportsTheConnectEventAndItsError) {
-  SimSetRefuse(1);
-  PostCommand(IDM_TCPIP);
-  ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
-  EXPECT_TRUE(WaitLine("TCP/IP:Not Connection.[EventCode=16][ErrorNo=10061]"));
-  EXPECT_EQ(0, TcpState);
-  EXPECT_EQ(0, Ports[IF_TCPIP].connected);
-  EXPECT_EQ(0, LineCount("TCP/IP:Connection Retry Start."));
-  EXPECT_TRUE(WaitFor([] { return ToolbarEnabled(TB_BLOCK) && MenuEnabled(IDM_TCPIP); }));
-}
-
 TEST_F(Tcpip, ThePrinterClosingTheConnectionIsFollowedByAReconnection) {
   Connect();
   SimSetCloseAfterBytes(4);
