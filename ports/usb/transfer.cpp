@@ -7,13 +7,11 @@
 #include "ports/usb/usb.h"
 
 #include <cstring>
-#include "common/ui.h"
 #include "send/engine.h"
 #include "send/frame.h"
 #include "terminal/log.h"
 
 BOOL(WINAPI* UsbWriteStart)(HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) = WriteFileEx;
-int (*UsbJobEndQuery)();
 
 const DWORD GATE_WAIT_MS = 3000;
 const DWORD DRAIN_MS = 1000;
@@ -136,27 +134,11 @@ static void ShowDueCircuitBox() {
   CircuitErrorBox();
 }
 
-// The printer is asked whether it has finished the job until it says so, for as long as
-// the job may go on: Stop, job cancel, disconnection and the time-out end the asking.
+// The printer is asked whether it has finished the job for as long as the job may go on:
+// Stop, job cancel, disconnection and the time-out (when on) end the asking.
 static int AwaitJobEnd(const ConnectionBlock* block) {
-  DWORD start = GetTickCount();
-  int result = 1;
-  while (GetJobEndCheck == 1) {
-    int answer = Ports[IF_USB].connected == 1 && UsbJobEndQuery ? UsbJobEndQuery() : -1;
-    if (answer < 0) {
-      result = 0;
-      break;
-    }
-    if (answer == 0) break;
-    if (StopRequest == 3 || UsbJobCancelRequest || (TimeOutOn == 1 && GetTickCount() - start > block->timeOut)) {
-      result = 0;
-      break;
-    }
-    StatusPart3Update("GET_JOB_END RETRY");
-    Sleep(50);
-  }
-  StatusPart3Update("                 ");
-  return result;
+  if (GetJobEndCheck != 1) return 1;
+  return UsbServices.waitForJobEnd && UsbServices.waitForJobEnd(&UsbJobCancelRequest, TimeOutOn == 1 ? block->timeOut : 0);
 }
 
 int UsbBlockSender(ConnectionBlock* block, int counter) {
@@ -226,7 +208,9 @@ static int UsbRead(unsigned char* buffer, int size) {
     }
     if (answer[0] != 1) return 0;
   }
-  return ReceiveOnce(buffer, size);
+  int count = ReceiveOnce(buffer, size);
+  if (count >= 0 && Ports[IF_USB].connected == 1 && MibReferCheck == 1 && UsbServices.mibReferCycle) UsbServices.mibReferCycle();
+  return count;
 }
 
 static const Receiver usbReceiver = {IF_USB, UsbRead, NULL};
