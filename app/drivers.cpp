@@ -4,6 +4,8 @@
 #include "ports/rs232c/rs232c.h"
 #include "ports/tcpip/tcpip.h"
 #include "ports/usb/usb.h"
+#include "services/usb_report.h"
+#include "services/vendor.h"
 
 const Driver* Drivers[IF_KINDS] = {NULL, &Ieee1284Driver, &Rs232cDriver, &UsbDriver, &TcpipDriver, &Ieee1394Driver};
 
@@ -41,6 +43,7 @@ static void SendJobDefaults(ConnectionBlock* block) {
 }
 
 int DriversInit(ConnectionBlock* block) {
+  UsbServices = {UsbQuietWalk, JobEndQuery, MibReferCycle};
   PortMutex = CreateMutexA(NULL, FALSE, NULL);
   SendJobDefaults(block);
   int serialReady = 1;

@@ -111,22 +111,3 @@ int UsbQuietWalk(const char* devicePath, const char* driverKey, char* speedText,
     return 1;
 }
 
-// The quiet walk after a connection: the connected printer's table entry takes the speed
-// and vendor capability of the walked device that is that printer, known by its device path.
-static void QuietWalkAfterConnection()
-{
-    UsbAccessRecord* record = UsbAccessLock(UsbBlock->usbHandle);
-    if (!record)
-        return;
-    std::string path = record->devicePath ? record->devicePath : "";
-    UsbAccessUnlock(record);
-    UsbPrinterEntry* entry =
-        const_cast<UsbPrinterEntry*>(UsbEntryOfPort(UsbPrinters, UsbPrinterCount, UsbBlock->portName));
-    uint32_t vendorCapable = 0;
-    if (entry && UsbQuietWalk(path.c_str(), "", entry->speedText, sizeof entry->speedText, &vendorCapable))
-        entry->vendorCapable = vendorCapable;
-}
-
-static struct QuietWalkHook {
-    QuietWalkHook() { UsbTopologyWalk = QuietWalkAfterConnection; }
-} quietWalkHook;

@@ -176,18 +176,9 @@ int MibReferCycle()
     return ok;
 }
 
-// The USB driver asks through these: the job state for the GET_JOB_END retry (-1 when the
-// request failed) and the automatic cycle after each receive.
-static int JobEndQuery()
+// The printer's answer to "has the job ended" for the GET_JOB_END retry: -1 when the request failed.
+int JobEndQuery()
 {
     int busy = 0;
     return GetJobEndCommand(&busy) ? busy : -1;
 }
-
-static struct UsbDriverHooks {
-    UsbDriverHooks()
-    {
-        UsbJobEndQuery = JobEndQuery;
-        UsbMibReferCycle = MibReferCycle;
-    }
-} usbDriverHooks;

@@ -27,6 +27,7 @@ int GetJobEndCommand(int* busy);
 // The automatic MIB refer cycle, run by the USB receive thread after each receive.
 // 0 when the MIB object set failed, else 1.
 int MibReferCycle();
+int JobEndQuery();  // 0: the printer's job has ended; 1: not yet; -1: the request failed
 
 // "MIBOBJECT": the dialog "MIB refer (transmission)".
 void MibObjectCommand(HWND owner);

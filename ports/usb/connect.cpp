@@ -16,7 +16,7 @@ int UsbPrinterCount;
 char UsbChosenName[260];
 char UsbSpeedText[32];
 Word UsbJobCancelRequest, UsbStatusCommand;
-void (*UsbTopologyWalk)();
+UsbServiceHooks UsbServices;
 
 ConnectionBlock* UsbBlock;
 static const char printerName[] = "USBTST2";
@@ -111,8 +111,14 @@ int UsbConnect(HWND owner, ConnectionBlock* block) {
 }
 
 void UsbPostConnection(ConnectionBlock* block) {
-  if (UsbTopologyWalk) UsbTopologyWalk();
-  const UsbPrinterEntry* e = UsbEntryOfPort(UsbPrinters, UsbPrinterCount, block->portName);
+  UsbPrinterEntry* e = (UsbPrinterEntry*)UsbEntryOfPort(UsbPrinters, UsbPrinterCount, block->portName);
+  UsbAccessRecord* r = UsbAccessLock(block->usbHandle);
+  if (r && e && UsbServices.walk) {
+    QuietFlag = 1;
+    UsbServices.walk(r->devicePath, "", e->speedText, sizeof e->speedText, &e->vendorCapable);
+    QuietFlag = 0;
+  }
+  if (r) UsbAccessUnlock(r);
   if (e) {
     CopyBounded(UsbSpeedText, sizeof UsbSpeedText, e->speedText);
     UsbVendorFlag = e->vendorCapable;

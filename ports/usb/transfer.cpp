@@ -7,14 +7,11 @@
 #include "ports/usb/usb.h"
 
 #include <cstring>
-#include "common/ui.h"
 #include "send/engine.h"
 #include "send/frame.h"
 #include "terminal/log.h"
 
 BOOL(WINAPI* UsbWriteStart)(HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) = WriteFileEx;
-int (*UsbJobEndQuery)();
-int (*UsbMibReferCycle)();
 
 const DWORD GATE_WAIT_MS = 3000;
 const DWORD DRAIN_MS = 1000;
@@ -143,7 +140,7 @@ static int AwaitJobEnd(const ConnectionBlock* block) {
   DWORD start = GetTickCount();
   int result = 1;
   while (GetJobEndCheck == 1) {
-    int answer = Ports[IF_USB].connected == 1 && UsbJobEndQuery ? UsbJobEndQuery() : -1;
+    int answer = Ports[IF_USB].connected == 1 && UsbServices.jobEndQuery ? UsbServices.jobEndQuery() : -1;
     if (answer < 0) {
       result = 0;
       break;
@@ -228,7 +225,7 @@ static int UsbRead(unsigned char* buffer, int size) {
     if (answer[0] != 1) return 0;
   }
   int count = ReceiveOnce(buffer, size);
-  if (Ports[IF_USB].connected == 1 && MibReferCheck == 1 && UsbMibReferCycle) UsbMibReferCycle();
+  if (Ports[IF_USB].connected == 1 && MibReferCheck == 1 && UsbServices.mibReferCycle) UsbServices.mibReferCycle();
   return count;
 }
 

@@ -22,7 +22,16 @@ int UsbConnect(HWND owner, ConnectionBlock* block);
 // After a connection: the topology walk (the device services fill it in) leaves the speed
 // text and vendor capability in the table; the connected printer's entry gives them.
 void UsbPostConnection(ConnectionBlock* block);
-extern void (*UsbTopologyWalk)();  // the quiet walk; null until the device services provide it
+// The device services' parts of the USB driver, set by the window at start-up; null
+// leaves the speed text empty, the vendor flag 0, and the job-end asking failed.
+struct UsbServiceHooks {
+  // The quiet topology walk: the speed text and vendor capability of the printer at this path.
+  int (*walk)(const char* devicePath, const char* driverKey, char* speedText, size_t size, uint32_t* vendorCapable);
+  // The printer's answer to "has the job ended" (0: ended); -1 when the request failed.
+  int (*jobEndQuery)();
+  int (*mibReferCycle)();  // after each receive while "MIB REFER(Check)" is on
+};
+extern UsbServiceHooks UsbServices;
 void UsbDisconnect(ConnectionBlock* block);
 void UsbDeviceIdCommand(ConnectionBlock* block);
 int UsbJobCancelCommand(HWND owner);
@@ -32,11 +41,5 @@ int UsbStartReceiving();
 void UsbStopTransfers();  // the receive thread ends and no transfer stays pending on the pipes
 int UsbBlockSender(ConnectionBlock* block, int counter);
 int UsbDirectWrite(const unsigned char* bytes, int length);
-// The printer's answer to "has the job ended" (0: ended); -1 when the request failed.
-// Provided by the device services; null: the query always fails.
-extern int (*UsbJobEndQuery)();
-// The automatic MIB refer cycle after each receive while "MIB REFER(Check)" is on; provided
-// by the device services, null: none.
-extern int (*UsbMibReferCycle)();
 // For tests: how a write is started on the write pipe (WriteFileEx).
 extern BOOL(WINAPI* UsbWriteStart)(HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE);

@@ -135,8 +135,6 @@ class UsbTest : public AppTest {
  protected:
   void TearDown() override {
     UsbWriteStart = WriteFileEx;
-    UsbJobEndQuery = nullptr;
-    GetJobEndCheck = 0;
     DirectWritePatienceMs = 10000;
     AppTest::TearDown();
     bus.Stop();
@@ -289,20 +287,6 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
                         std::to_string(c.error) + "]")) << LogDump();
   }
   UsbWriteStart = WriteFileEx;
-
-  // A printer that never says the job ended: Stop ends the asking.
-  GetJobEndCheck = 1;
-  UsbJobEndQuery = [] { return 1; };
-  HWND dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg);
-  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-  DropOnDialog(dlg, {File("end.bin", "job")});
-  Click(dlg, IDOK);
-  ASSERT_TRUE(WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << LogDump();
-  PostCommand(IDM_STOP);
-  ASSERT_TRUE(JobEnded()) << LogDump();
-  EXPECT_EQ(LineCount("USB:<ERROR>Data Send NG."), 5) << LogDump();
-  GetJobEndCheck = 0;
 
   // A direct write the printer does not take ends after its bound, as a failure.
   DirectWritePatienceMs = 500;

@@ -166,19 +166,19 @@ TEST_F(UsbServices, MibDialogLaysOutInputRefusesBadRequestsAndShowsAnswers) {
 
 // What the USB driver's GET_JOB_END retry and receive step are given to ask with.
 TEST_F(UsbServices, JobEndQueryAndTheAutomaticCycle) {
-  ASSERT_TRUE(UsbJobEndQuery != NULL && UsbMibReferCycle != NULL);
+  ASSERT_TRUE(::UsbServices.jobEndQuery != NULL && ::UsbServices.mibReferCycle != NULL);
   printer->jobInProgress = 1;
-  EXPECT_EQ(1, UsbJobEndQuery());
+  EXPECT_EQ(1, ::UsbServices.jobEndQuery());
   printer->jobInProgress = 0;
-  EXPECT_EQ(0, UsbJobEndQuery());
+  EXPECT_EQ(0, ::UsbServices.jobEndQuery());
   SimDeviceFailNextControl(printer->device, ERROR_GEN_FAILURE);
-  EXPECT_EQ(-1, UsbJobEndQuery());
+  EXPECT_EQ(-1, ::UsbServices.jobEndQuery());
   EXPECT_TRUE(WaitLine("Error:Time out."));
 
   OpenDsp = 1;
   MibRequestCounter = 1;
-  EXPECT_EQ(1, UsbMibReferCycle());
-  EXPECT_EQ(1, UsbMibReferCycle());
+  EXPECT_EQ(1, ::UsbServices.mibReferCycle());
+  EXPECT_EQ(1, ::UsbServices.mibReferCycle());
   EXPECT_TRUE(WaitLine("Velmora tray 1 ready"));
   EXPECT_TRUE(WaitLine("Velmora tray 2 ready"));
   EXPECT_EQ(3, MibRequestCounter);
