@@ -3,4 +3,4 @@
 set(sim_PURE control.cpp)
 set(sim_WIN)
 set(sim_SIM printer.cpp net.cpp server.cpp)
-set(sim_SIMWIN device_host.cpp bus.cpp)
+set(sim_SIMWIN device_host.cpp bus.cpp devices.cpp)
