@@ -25,3 +25,7 @@ fuzz-long: deps
 
 bench: build
 	@tools/wine-run build/win/tarvex-bench.exe
+	@tools/wine-run build/win/tarvex-rs232c-bench.exe
+	@tools/wine-run build/win/tarvex-bench-ieee1284.exe
+	@tools/wine-run build/win/tarvex-usb-bench.exe
+	@tools/wine-run build/win/tarvex-display-bench.exe

@@ -4,6 +4,7 @@
 #include "common/state.h"
 #include "common/ui.h"
 #include "send/driver.h"
+#include "terminal/capture.h"
 #include "terminal/log.h"
 #include <commctrl.h>
 
@@ -80,9 +81,11 @@ static void ResizeMainWindow(HWND wnd, WPARAM wParam, LPARAM lParam) {
   RecomputeHorizontalExtent();
 }
 
+// Accelerators are translated through the menu and open it first: an item greyed here
+// would swallow its key. So opening greys exactly what the state does not allow.
 static void GreyOnMenuOpening() {
-  static const int items[] = {IDM_SAVE_END, IDM_STOP, IDM_JOB_CANCEL, IDM_KEY_INPUT, IDM_DISCONNECT};
-  for (int id : items) EnableMenuCommand(id, 0);
+  MenuStateRefresh();
+  EnableMenuCommand(IDM_STOP, JobRunning());
 }
 
 static int SupplyTooltip(LPARAM lParam) {
@@ -114,6 +117,12 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
       if (DispatchCommand(wnd, LOWORD(wParam), wParam, lParam)) return 0;
       break;
     case WM_APPEND_LINE: AppendDisplayLine((const char*)lParam); return 0;
+    case WM_CAPTURE_COUNT: ShowCaptureCount(); return 0;
+    case WM_RENDER_CHUNK: RenderIntoLog((const unsigned char*)lParam, (int)wParam); return 0;
+    case WM_TIMER:
+      if (wParam != LOG_REDRAW_TIMER) break;
+      ResumeLogRedraw();
+      return 0;
     case WM_SOCKET_EVENT:
       DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_SOCKET_EVENT);
       BlockCommandEnable(1);

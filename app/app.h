@@ -9,3 +9,4 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam);  // 0 when 
 void Shutdown(HWND wnd);
 void DisconnectionSequence();
 void AboutDialog(HWND owner);
+int JobRunning();  // some interface's sending flag is 1

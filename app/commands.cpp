@@ -2,10 +2,15 @@
 #include "common/resource.h"
 #include "common/state.h"
 #include "common/ui.h"
+#include "ports/ieee1284/ieee1284.h"
 #include "send/driver.h"
+#include "services/scsi_test.h"
 #include "send/engine.h"
 #include "send/function_keys.h"
 #include "send/keyboard.h"
+#include "ports/usb/usb.h"
+#include "services/usb_report.h"
+#include "services/vendor.h"
 #include "terminal/capture.h"
 #include "terminal/clipboard.h"
 #include "terminal/log.h"
@@ -39,9 +44,14 @@ static void EndPreservation() {
   EnableToolbarButton(TB_SAVE_END, 0);
 }
 
-static void RequestStop() {
+int JobRunning() {
   for (int kind = 1; kind < IF_KINDS; kind++)
-    if (Ports[kind].sending == 1) StopRequest = 3;
+    if (Ports[kind].sending == 1) return 1;
+  return 0;
+}
+
+static void RequestStop() {
+  if (JobRunning()) StopRequest = 3;
 }
 
 // The connected interface starts the job; with none connected the job asks for one itself.
@@ -50,7 +60,7 @@ static void BlockTransmission(HWND wnd, WPARAM wParam, LPARAM lParam) {
     DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_START_BLOCK);
     return;
   }
-  static const int wired[] = {IF_IEEE1284, IF_IEEE1394, IF_RS232C};
+  static const int wired[] = {IF_USB, IF_IEEE1284, IF_IEEE1394, IF_RS232C};
   for (int kind : wired)
     if (Ports[kind].connected == 1) {
       DriverCommand(kind, wnd, wParam, lParam, ACTION_START_BLOCK);
@@ -69,6 +79,12 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
   switch (id) {
     case IDM_ABOUT: AboutDialog(wnd); break;
     case TB_IEEE1284: case IDM_IEEE1284: Connect(wnd, IF_IEEE1284, wParam, lParam); break;
+    case TB_USB: case IDM_USB: Connect(wnd, IF_USB, wParam, lParam); break;
+    case IDM_DEVICE_ID:
+      if (Ports[IF_USB].connected == 1) UsbDeviceIdCommand(UsbBlock);
+      else if (Ports[IF_IEEE1284].connected == 1) Ieee1284DeviceIdDisplay();
+      break;
+    case TB_JOB_CANCEL: case IDM_JOB_CANCEL: case IDM_JOB_CANCEL_KEY: UsbDriver.jobCancel(wnd); break;
     case TB_TCPIP: case IDM_TCPIP: TcpipConnectionSequence(wnd, wParam, lParam); break;
     case TB_IEEE1394: case IDM_IEEE1394: Connect(wnd, IF_IEEE1394, wParam, lParam); break;
     case TB_RS232C: case IDM_RS232C: Connect(wnd, IF_RS232C, wParam, lParam); break;
@@ -84,9 +100,17 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
       if (AnyConnected()) KeyboardInputDialog(wnd);
       break;
     case IDM_FUNCTION_KEY: FunctionKeyDialog(wnd); break;
+    case IDM_DESCRIPTOR:
+      if (Ports[IF_USB].connected == 1) UsbDescriptorCommand();
+      break;
+    case IDM_SET_OFFSET: SetOffsetCommand(wnd); break;
+    case IDM_MIBOBJECT: MibObjectCommand(wnd); break;
     case IDM_MIB_REFER: ToggleCheck(IDM_MIB_REFER, &MibReferCheck); break;
     case IDM_GET_JOB_END: ToggleCheck(IDM_GET_JOB_END, &GetJobEndCheck); break;
     case IDM_DISPLAY: DisplaySetupDialog(wnd); break;
+    case TB_SCSI: case IDM_SCSI:
+      if (Ports[IF_IEEE1394].connected == 1) ScsiCommandTest(wnd);
+      break;
     case IDM_END: Shutdown(wnd); break;
     default:
       if (id < IDM_FKEY_FIRST || id > IDM_FKEY_FIRST + 11) return 0;

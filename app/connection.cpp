@@ -5,6 +5,7 @@
 #include "common/ui.h"
 #include "send/driver.h"
 #include "terminal/capture.h"
+#include <string.h>
 
 static int FirstConnectedKind() {
   if (TcpState == 1 && Ports[IF_TCPIP].connected == 1) return IF_TCPIP;
@@ -26,14 +27,47 @@ void DisconnectionSequence() {
   EnableMenuCommand(IDM_STOP, 0);
 }
 
+const DWORD JOB_STOP_LIMIT_MS = 10000;
+
+static BOOL CALLBACK CancelOtherThreadsDialog(HWND wnd, LPARAM) {
+  DWORD pid;
+  char cls[16] = "";
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (GetWindowThreadProcessId(wnd, &pid) != GetCurrentThreadId() && pid == GetCurrentProcessId() &&
+      strcmp(cls, "#32770") == 0)
+    PostMessageA(wnd, WM_COMMAND, IDCANCEL, 0);
+  return TRUE;
+}
+
+// The send job uses the connection block and the port mutex to its end, so it is asked to
+// stop and waited for before they go. Its dialogs and message boxes are cancelled so that
+// it reaches a stop check, and its calls into this window are served meanwhile. 1 when no
+// job is left running.
+static int StopSendJob() {
+  HANDLE thread = InterlockedExchangePointer(&SendThreadHandle, NULL);
+  if (!thread) return 1;
+  DWORD start = GetTickCount(), waited = WAIT_TIMEOUT;
+  while (waited != WAIT_OBJECT_0 && GetTickCount() - start < JOB_STOP_LIMIT_MS) {
+    StopRequest = 3;
+    EnumWindows(CancelOtherThreadsDialog, 0);
+    waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_SENDMESSAGE);
+    MSG msg;
+    if (waited != WAIT_OBJECT_0) PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+  }
+  CloseHandle(thread);
+  return waited == WAIT_OBJECT_0;
+}
+
 void Shutdown(HWND wnd) {
+  int jobEnded = StopSendJob();
   EndPreservationMode();
   SaveAllSettings();
   if (ConnectionBlockMemory) {
     ConnectionBlock* block = (ConnectionBlock*)GlobalLock(ConnectionBlockMemory);
     DriversExit(block);
     GlobalUnlock(ConnectionBlockMemory);
-    GlobalFree(ConnectionBlockMemory);
+    // A job that would not stop still holds it; the process ends anyway.
+    if (jobEnded) GlobalFree(ConnectionBlockMemory);
     ConnectionBlockMemory = NULL;
   }
   DestroyWindow(wnd);

@@ -1,7 +1,11 @@
 #include "send/driver.h"
+#include "ports/ieee1284/ieee1284.h"
+#include "ports/ieee1394/ieee1394.h"
+#include "ports/rs232c/rs232c.h"
 #include "ports/tcpip/tcpip.h"
+#include "ports/usb/usb.h"
 
-const Driver* Drivers[IF_KINDS] = {NULL, NULL, NULL, NULL, &TcpipDriver, NULL};
+const Driver* Drivers[IF_KINDS] = {NULL, &Ieee1284Driver, &Rs232cDriver, &UsbDriver, &TcpipDriver, &Ieee1394Driver};
 
 // Start-up and exit both run in this order; the USB start-up comes first because it
 // owns the port mutex that every later driver and the send thread rely on.

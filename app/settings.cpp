@@ -5,7 +5,7 @@
 #include <string.h>
 #include <limits.h>
 
-char SettingsPath[272];
+char SettingsPath[SETTINGS_PATH_SIZE];
 char TcpAddress[260], TcpPort[260];
 int NoRecvLimit = 600;
 int Ieee1284TimeOut = 10, Ieee1394TimeOut = 10;
@@ -70,11 +70,17 @@ static const Setting settings[] = {
 };
 const int settingCount = sizeof settings / sizeof settings[0];
 
+// The start directory may be longer than MAX_PATH, which neither the ANSI directory query
+// nor the private-profile functions take: such a directory is named by its short form, so
+// the file stays there rather than falling back to the drive root.
 void FormSettingsPath() {
-  char dir[MAX_PATH + 1] = "";
-  DWORD n = GetCurrentDirectoryA(sizeof dir, dir);
-  if (n == 0 || n >= sizeof dir) dir[0] = '\0';
-  snprintf(SettingsPath, sizeof SettingsPath, "%s\\Tarvex.ini", dir);
+  static wchar_t dir[SETTINGS_PATH_SIZE];
+  const int room = sizeof SettingsPath - sizeof "\\Tarvex.ini";
+  DWORD n = GetCurrentDirectoryW(SETTINGS_PATH_SIZE, dir);
+  if (n >= MAX_PATH - sizeof "\\Tarvex.ini" && n < SETTINGS_PATH_SIZE) n = GetShortPathNameW(dir, dir, SETTINGS_PATH_SIZE);
+  if (n == 0 || n >= SETTINGS_PATH_SIZE || !WideCharToMultiByte(CP_ACP, 0, dir, -1, SettingsPath, room, NULL, NULL))
+    SettingsPath[0] = '\0';
+  strcat(SettingsPath, "\\Tarvex.ini");
 }
 
 // A missing key or a value that is not a number gives the default; numbers

@@ -76,6 +76,8 @@ void StatusPart2Update(unsigned bytesWritten) {
   SetStatusText(2, text);
 }
 
+void StatusPart3Update(const char* text) { SetStatusText(3, text); }
+
 void ResetConnectionState() {
   ActiveInterface = '0';
   StopRequest = 0;

@@ -5,7 +5,7 @@ set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -st
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 enable_language(RC)
 
-set(win_libs comctl32 comdlg32 gdi32 user32 shell32 wsock32 ws2_32 winmm)
+set(win_libs comctl32 comdlg32 gdi32 user32 shell32 wsock32 ws2_32 winmm winspool)
 add_library(tarvex_core STATIC ${TARVEX_PURE} ${TARVEX_WIN})
 target_link_libraries(tarvex_core PUBLIC ${win_libs})
 add_library(tarvex_sim STATIC ${TARVEX_SIM} ${TARVEX_SIMWIN})
@@ -28,6 +28,19 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/send_bench.cpp)
   add_executable(tarvex-bench tests/bench/send_bench.cpp app/tarvex.rc)
   target_link_libraries(tarvex-bench tarvex_sim tarvex_core)
 endif()
+add_executable(tarvex-bench-ieee1284 tests/bench/ieee1284_bench.cpp app/tarvex.rc)
+target_link_libraries(tarvex-bench-ieee1284 tarvex_sim tarvex_core)
+
+add_executable(tarvex-rs232c-bench tests/bench/rs232c_bench.cpp tests/win/rs232c_far_end.cpp app/tarvex.rc)
+target_link_libraries(tarvex-rs232c-bench tarvex_sim tarvex_core)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/usb_bench.cpp)
+  add_executable(tarvex-usb-bench tests/bench/usb_bench.cpp app/tarvex.rc)
+  target_link_libraries(tarvex-usb-bench tarvex_sim tarvex_core)
+endif()
+
+add_executable(tarvex-display-bench tests/bench/display_bench.cpp app/tarvex.rc)
+target_link_libraries(tarvex-display-bench tarvex_core)
 
 include(GoogleTest)
 gtest_discover_tests(tarvex_tests DISCOVERY_TIMEOUT 120

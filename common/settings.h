@@ -1,7 +1,8 @@
 // The settings file: every persistent value of the program, loaded once and saved once.
 #pragma once
 
-extern char SettingsPath[272];
+enum { SETTINGS_PATH_SIZE = 32780 };
+extern char SettingsPath[SETTINGS_PATH_SIZE];
 extern char TcpAddress[260], TcpPort[260];
 extern int NoRecvLimit;  // polls of 100 ms; saved as NoRecvCounter
 extern int Ieee1284TimeOut, Ieee1394TimeOut;

@@ -9,6 +9,7 @@ void MenuStateRefresh();
 void StatusPart0Update();
 void StatusPart1Update(unsigned long long bytesSent, unsigned long long size);
 void StatusPart2Update(unsigned bytesWritten);
+void StatusPart3Update(const char* text);  // the USB status text
 void ResetConnectionState();
 int SelectInterfaceDialog(HWND owner);  // the interface selection of a job; -1 when it cannot be shown
 

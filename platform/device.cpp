@@ -1,5 +1,9 @@
 #include "platform/device.h"
 
+#include <winioctl.h>
+#include <ntddscsi.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -194,6 +198,32 @@ int SimTransact(const std::string& name, const ControlRequest& r, ControlAnswer*
   return ok;
 }
 
+// A direct SCSI request's data buffer lies in this process: the bytes to write travel
+// after the request's own, the bytes read come back after the answer's (sim/scsi.h).
+struct DirectData {
+  UCHAR* buffer;
+  DWORD length;
+};
+
+static DirectData DirectDataOf(DWORD code, LPVOID in, DWORD inLength, ControlRequest* r) {
+  DirectData d = {NULL, 0};
+  if (code != IOCTL_SCSI_PASS_THROUGH_DIRECT || inLength < sizeof(SCSI_PASS_THROUGH_DIRECT)) return d;
+  SCSI_PASS_THROUGH_DIRECT* request = (SCSI_PASS_THROUGH_DIRECT*)in;
+  d.buffer = (UCHAR*)request->DataBuffer;
+  d.length = d.buffer ? std::min<DWORD>(request->DataTransferLength, kControlMaxData - inLength) : 0;
+  if (request->DataIn == SCSI_IOCTL_DATA_IN)
+    r->outLength = std::min<uint32_t>(r->outLength + d.length, kControlMaxData);
+  else
+    r->in.append((const char*)d.buffer, d.length);
+  return d;
+}
+
+static void TakeDirectData(const DirectData& d, DWORD outLength, std::string* out) {
+  if (out->size() <= outLength) return;
+  if (d.buffer) std::memcpy(d.buffer, out->data() + outLength, std::min<size_t>(out->size() - outLength, d.length));
+  out->resize(outLength);
+}
+
 BOOL WINAPI RoutedDeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength,
                                   LPDWORD returned, LPOVERLAPPED ov) {
   std::string name = SimDeviceOf(h);
@@ -207,6 +237,7 @@ BOOL WINAPI RoutedDeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLengt
   r.code = code;
   r.in.assign((const char*)in, inLength);
   r.outLength = outLength < kControlMaxData ? outLength : kControlMaxData;
+  DirectData direct = DirectDataOf(code, in, inLength, &r);
   ControlAnswer a;
   DWORD error = 0;
   if (!SimTransact(name, r, &a, &error)) {
@@ -217,6 +248,7 @@ BOOL WINAPI RoutedDeviceIoControl(HANDLE h, DWORD code, LPVOID in, DWORD inLengt
     SetLastError(a.error);
     return FALSE;
   }
+  TakeDirectData(direct, outLength, &a.out);
   if (!a.out.empty()) std::memcpy(out, a.out.data(), a.out.size());
   if (returned) *returned = DWORD(a.out.size());
   if (ov) {

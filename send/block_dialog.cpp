@@ -87,6 +87,19 @@ static void InsertNames(HWND dlg, std::vector<std::string> names, int position) 
     SendMessageA(List(dlg), position < 0 ? LB_ADDSTRING : LB_INSERTSTRING, position, (LPARAM)name.c_str());
 }
 
+// A path the file table cannot hold is refused here, where the user still sees it, rather
+// than listed and then never sent.
+static void ListOrRefuse(HWND dlg, const std::vector<std::string>& names, int position) {
+  std::vector<std::string> listed, refused;
+  for (const std::string& name : names) (name.size() > LIST_NAME_MAX ? refused : listed).push_back(name);
+  InsertNames(dlg, listed, position);
+  if (refused.empty()) return;
+  std::string text = "A path longer than 259 characters cannot be sent. Not listed:";
+  for (size_t i = 0; i < refused.size() && i < 5; i++) text += "\n" + refused[i];
+  if (refused.size() > 5) text += "\n(" + std::to_string(refused.size() - 5) + " more)";
+  MessageBoxA(dlg, text.c_str(), "Error", MB_OK);
+}
+
 static void PickFiles(HWND dlg) {
   std::vector<char> buffer(100000, 0);
   OPENFILENAMEA dialog = {};
@@ -105,17 +118,19 @@ static void PickFiles(HWND dlg) {
   if (!directory.empty() && directory.back() != '\\') directory += '\\';
   for (; *name && picked.size() < LIST_ENTRY_MAX; name += strlen(name) + 1) picked.push_back(directory + name);
   std::vector<int> selected = Selected(dlg);
-  InsertNames(dlg, picked, selected.empty() ? -1 : selected[0]);
+  ListOrRefuse(dlg, picked, selected.empty() ? -1 : selected[0]);
 }
 
 static void DropFiles(HWND dlg, HDROP drop) {
   UINT count = DragQueryFileA(drop, 0xFFFFFFFF, NULL, 0);
   std::vector<std::string> dropped;
-  char name[MAX_PATH];
-  for (UINT i = 0; i < count && i < LIST_ENTRY_MAX; i++)
-    if (DragQueryFileA(drop, i, name, sizeof name) <= LIST_NAME_MAX) dropped.push_back(name);
+  for (UINT i = 0; i < count && i < LIST_ENTRY_MAX; i++) {
+    std::string name(DragQueryFileA(drop, i, NULL, 0) + 1, '\0');
+    name.resize(DragQueryFileA(drop, i, &name[0], (UINT)name.size()));
+    dropped.push_back(name);
+  }
   DragFinish(drop);
-  InsertNames(dlg, dropped, -1);
+  ListOrRefuse(dlg, dropped, -1);
 }
 
 static void DeleteSelected(HWND dlg) {
@@ -131,10 +146,10 @@ static void MoveSelected(HWND dlg, int step) {
   }
   int from = selected[0], to = from + step;
   if (to < 0 || to >= ListCount(dlg)) return;
-  char name[LIST_NAME_MAX + 1];
-  SendMessageA(List(dlg), LB_GETTEXT, from, (LPARAM)name);
+  std::string name(SendMessageA(List(dlg), LB_GETTEXTLEN, from, 0) + 1, '\0');
+  SendMessageA(List(dlg), LB_GETTEXT, from, (LPARAM)&name[0]);
   SendMessageA(List(dlg), LB_DELETESTRING, from, 0);
-  SendMessageA(List(dlg), LB_INSERTSTRING, to, (LPARAM)name);
+  SendMessageA(List(dlg), LB_INSERTSTRING, to, (LPARAM)name.c_str());
   SendMessageA(List(dlg), LB_SETSEL, TRUE, to);
 }
 

@@ -26,11 +26,17 @@ static std::string FieldText(HWND dlg, int key) {
   return text;
 }
 
+// A raw line break (pasted, not typed as \r or \n) would split the key's line in the
+// settings file and the function-key file, and shift every later key.
 static int ValidateField(HWND dlg, int key) {
   std::string text = FieldText(dlg, key);
-  int start, length;
-  if (ValidateFunctionKeyText(text.c_str(), &start, &length)) return 1;
-  MessageBoxA(dlg, "An escape character is inaccurate.", "Error", MB_OK | MB_ICONSTOP);
+  int start = (int)text.find_first_of("\r\n"), length = 1;
+  const char* problem = "A line break cannot be put in a function key. Please write it as \\r or \\n.";
+  if (start < 0) {
+    if (ValidateFunctionKeyText(text.c_str(), &start, &length)) return 1;
+    problem = "An escape character is inaccurate.";
+  }
+  MessageBoxA(dlg, problem, "Error", MB_OK | MB_ICONSTOP);
   HWND field = GetDlgItem(dlg, fieldIds[key]);
   SetFocus(field);
   SendMessageA(field, EM_SETSEL, start, start + length);

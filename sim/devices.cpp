@@ -4,55 +4,57 @@
 
 #include "sim/bus.h"
 #include "sim/device_host.h"
+#include "sim/parallel.h"
+#include "sim/scsi.h"
+#include "sim/usb_printer.h"
+#include "sim/usb_tree_host.h"
 
 namespace {
 
-struct Served {
-  const char* guide;
-  const char* name;  // nullptr: the USB printer's interface name
-  const char* dosName;
-  int pipes;
-  ControlHandler control;
-  void* controlState;
-  int portNumber;  // > 0: a USB printer interface on the bus
-};
-
-const Served kServed[] = {
-    {"IEEE1284: \\\\.\\KELVLPT1", "KELVLPT1", "KELVLPT1", kSimPipeData, nullptr, nullptr, 0},
-    {"IEEE1394: port LPT2", "LPT2", "LPT2", kSimPipeData, nullptr, nullptr, 0},
-    {"USB: port USB001", nullptr, "", kSimPipeUsb, nullptr, nullptr, 1},
-};
-
+ParallelDevice parallel;
+ScsiDevice scsi;
+UsbPrinter usb;
+UsbTreeHost* tree;
 std::vector<SimDevice*> running;
+
+SimDevice* Serve(const std::string& name, const char* dosName, int pipes, ControlHandler control, void* state,
+                 Printer* printer) {
+  SimDeviceSetup s;
+  s.name = name;
+  s.dosName = dosName;
+  s.pipes = pipes;
+  s.control = control;
+  s.controlState = state;
+  s.printer = printer;
+  SimDevice* d = SimDeviceStart(s);
+  if (d) running.push_back(d);
+  return d;
+}
 
 }  // namespace
 
 int SimDevicesStart(std::string* guide) {
-  int bus = SimBusStart();
-  for (const Served& s : kServed) {
-    SimDeviceSetup setup;
-    setup.name = s.name ? s.name : SimBusPrinterName(s.portNumber);
-    setup.dosName = s.dosName;
-    setup.pipes = s.pipes;
-    setup.control = s.control;
-    setup.controlState = s.controlState;
-    SimDevice* d = (s.portNumber && !bus) ? nullptr : SimDeviceStart(setup);
-    if (!d) continue;
-    running.push_back(d);
-    if (s.portNumber) {
-      SimBusNodeSetup node;
-      node.device = setup.name;
-      node.portNumber = s.portNumber;
-      node.driverKey = "{4d36e979-e325-11ce-bfc1-08002be10318}\\0001";
-      node.description = "Tarvex simulated USB printer";
-      if (!SimBusAdd(node)) continue;
-    }
-    *guide += std::string(s.guide) + "\n";
-  }
+  ParallelReset(&parallel);
+  if (Serve("KELVLPT1", "KELVLPT1", kSimPipeData, ParallelControl, &parallel, nullptr))
+    *guide += "IEEE1284: \\\\.\\KELVLPT1\n";
+  if (Serve("ieee1394", "LPT2", kSimPipeData, ScsiControl, &scsi, nullptr)) *guide += "IEEE1394: port LPT2\n";
+  if (!SimBusStart()) return int(running.size());
+  tree = UsbTreeHostStart(0);
+  usb = MakeUsbPrinter("Tarvex Simulated Printer", 1);
+  std::string name = SimBusPrinterName(1);
+  SimBusNodeSetup node;
+  node.device = name;
+  node.portNumber = 1;
+  node.driverKey = "{4d36e979-e325-11ce-bfc1-08002be10318}\\0001";
+  node.description = "Tarvex Simulated Printer";
+  if (Serve(name, "", kSimPipeUsb, UsbPrinterControl, &usb, &usb.model) && SimBusAdd(node))
+    *guide += "USB: port USB001\n";
   return int(running.size());
 }
 
 void SimDevicesStop() {
+  UsbTreeHostStop(tree);
+  tree = nullptr;
   SimBusStop();
   for (SimDevice* d : running) SimDeviceStop(d);
   running.clear();

@@ -1,7 +1,6 @@
 // The devices tarvex-sim.exe serves beside TCP/IP, one printer model behind each: the
-// IEEE1284 device "\\.\KELVLPT1", the IEEE1394 device "LPT2", and the USB bus with a
-// printer on port "USB001". Each interface's own request answers plug into the table in
-// devices.cpp.
+// IEEE1284 device "\\.\KELVLPT1", the IEEE1394 device "LPT2", and the USB bus with its
+// controllers and hubs and a printer on port "USB001".
 #pragma once
 #include <string>
 

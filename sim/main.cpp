@@ -13,6 +13,7 @@
 #endif
 
 #include "sim/net.h"
+#include "sim/serial.h"
 #include "sim/server.h"
 
 namespace {
@@ -31,6 +32,7 @@ struct Options {
   int port = 9100;
   int silent = 0, malformed = 0, quiet = 0, readRate = 0, tcp = 1, stdinStop = 0;
   long long closeAfter = 0;
+  long long com = 0, control = 0;  // the serial far end: COM number, test control port
 };
 
 // Reads the number after a flag; returns 0 when it is missing or not a number.
@@ -49,6 +51,10 @@ int Parse(int argc, char** argv, Options* o) {
     else if (!std::strcmp(a, "--port") && Number(argc, argv, &i, &n) && n <= 65535) o->port = int(n);
     else if (!std::strcmp(a, "--close-after") && Number(argc, argv, &i, &n)) o->closeAfter = n;
     else if (!std::strcmp(a, "--read-rate") && Number(argc, argv, &i, &n) && n <= 1 << 30) o->readRate = int(n);
+#ifndef _WIN32
+    else if (!std::strcmp(a, "--com") && Number(argc, argv, &i, &n) && n >= 1 && n <= 256) o->com = n;
+    else if (!std::strcmp(a, "--control") && Number(argc, argv, &i, &n) && n <= 65535) o->control = n;
+#endif
     else if (!std::strcmp(a, "--silent")) o->silent = 1;
     else if (!std::strcmp(a, "--malformed")) o->malformed = 1;
     else if (!std::strcmp(a, "--quiet")) o->quiet = 1;
@@ -62,6 +68,23 @@ int Parse(int argc, char** argv, Options* o) {
   return 1;
 }
 
+#ifndef _WIN32
+// The COM port's link goes into the Wine prefix the terminal runs in.
+int StartSerial(const Options& o) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  const char* home = std::getenv("HOME");
+  std::string dosdevices = prefix ? std::string(prefix) : std::string(home ? home : ".") + "/.wine";
+  dosdevices += "/dosdevices";
+  if (SerialStart(dosdevices.c_str(), int(o.com), int(o.control), o.quiet ? nullptr : PrintLine)) {
+    SerialSetReadRate(o.readRate);
+    return 1;
+  }
+  std::fprintf(stderr, "tarvex-sim: cannot serve COM%lld in %s\n", o.com, dosdevices.c_str());
+  SimStop();
+  return 0;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,7 +92,8 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: tarvex-sim [--host 127.0.0.1] [--port 9100] [--silent] [--malformed]\n"
-                 "                  [--close-after N] [--read-rate N] [--quiet] [--no-tcp] [--stdin-stop]\n");
+                 "                  [--close-after N] [--read-rate N] [--quiet] [--no-tcp] [--stdin-stop]\n"
+                 "                  [--com N [--control PORT]] (not on Windows)\n");
     return 2;
   }
   int port = o.tcp ? SimStart(o.host, o.port) : 0;
@@ -99,8 +123,12 @@ int main(int argc, char** argv) {
       stopRequested = 1;
     }).detach();
   }
+#ifndef _WIN32
+  if (o.com && !StartSerial(o)) return 1;
+  while (!stopRequested && !(o.com && SerialEnded())) NetSleep(100);
+  SerialStop();
+#else
   while (!stopRequested) NetSleep(100);
-#ifdef _WIN32
   SimDevicesStop();
 #endif
   SimStop();

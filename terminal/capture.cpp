@@ -4,10 +4,16 @@
 #include "common/ui.h"
 #include <commdlg.h>
 #include <string.h>
+#include <mutex>
 
+// The receive thread writes while the window's thread ends or starts preservation: the file
+// handle and its count change only under this lock, so a chunk never meets a closed or
+// reused handle and no count outlives its file.
+static std::mutex captureLock;
 static HANDLE captureFile = INVALID_HANDLE_VALUE;
 static char captureFileName[261];
-static volatile unsigned bytesWritten;
+static unsigned bytesWritten;
+static volatile LONG countShowPending;
 
 struct FileKind { const char* combo; const char* filter; };
 // Each filter is one description/pattern pair, double-NUL terminated.
@@ -60,7 +66,6 @@ static INT_PTR CALLBACK CaptureDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPA
     case IDC_CAP_BROWSE: ChoosePreservationPlace(dlg); return TRUE;
     case IDOK:
       GetDlgItemTextA(dlg, IDC_CAP_NAME, captureFileName, sizeof captureFileName);
-      if (captureFileName[0]) bytesWritten = 0;
       EndDialog(dlg, 1);
       return TRUE;
     case IDCANCEL: EndDialog(dlg, 2); return TRUE;
@@ -70,31 +75,49 @@ static INT_PTR CALLBACK CaptureDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPA
 
 int StartPreservationMode(HWND dialogOwner) {
   if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_CAPTURE), dialogOwner, CaptureDialogProc, 0) != 1) return 0;
-  captureFile = CreateCaptureFile(captureFileName);
-  if (captureFile == INVALID_HANDLE_VALUE) {
+  HANDLE file = CreateCaptureFile(captureFileName);
+  if (file == INVALID_HANDLE_VALUE) {
     MessageBoxA(hLogList, "The file for preservation cannot be opened.", "Error", MB_OK);
     return 0;
   }
+  std::lock_guard<std::mutex> hold(captureLock);
+  captureFile = file;
+  bytesWritten = 0;
   return 1;
 }
 
 void EndPreservationMode() {
-  if (captureFile != INVALID_HANDLE_VALUE) CloseHandle(captureFile);
-  captureFile = INVALID_HANDLE_VALUE;
-  bytesWritten = 0;
+  {
+    std::lock_guard<std::mutex> hold(captureLock);
+    if (captureFile != INVALID_HANDLE_VALUE) CloseHandle(captureFile);
+    captureFile = INVALID_HANDLE_VALUE;
+    bytesWritten = 0;
+  }
   StatusPart2Update(0);
   PreservationFlag = 0;
 }
 
+void ShowCaptureCount() {
+  countShowPending = 0;
+  std::lock_guard<std::mutex> hold(captureLock);
+  StatusPart2Update(bytesWritten);
+}
+
+// The count is shown by the window's thread, which reads it when it gets there: a count
+// posted just before preservation ended shows as the 0 it has become.
 int CaptureWrite(const unsigned char* bytes, int length) {
-  HANDLE file = captureFile;
-  if (file == INVALID_HANDLE_VALUE) return 1;
-  DWORD written = 0;
-  if (!WriteFile(file, bytes, length, &written, NULL) || written != (DWORD)length) {
+  int written = 0;
+  {
+    std::lock_guard<std::mutex> hold(captureLock);
+    if (captureFile == INVALID_HANDLE_VALUE) return 1;
+    DWORD done = 0;
+    if (WriteFile(captureFile, bytes, length, &done, NULL) && done == (DWORD)length) written = 1;
+    if (written) bytesWritten += done;
+  }
+  if (!written) {
     MessageBoxA(hLogList, "Failure of a file write-in function", "Error", MB_OK);
     return 0;
   }
-  bytesWritten += written;
-  StatusPart2Update(bytesWritten);
+  if (InterlockedExchange(&countShowPending, 1) == 0) PostMessageA(hMainWnd, WM_CAPTURE_COUNT, 0, 0);
   return 1;
 }

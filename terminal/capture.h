@@ -5,3 +5,6 @@
 int StartPreservationMode(HWND dialogOwner);
 void EndPreservationMode();
 int CaptureWrite(const unsigned char* bytes, int length);
+void ShowCaptureCount();  // status part 2, on the window's thread
+
+const UINT WM_CAPTURE_COUNT = WM_APP + 3;

@@ -37,17 +37,36 @@ static std::string LineText(int index) {
   return text;
 }
 
-static void AddLine(const std::string& text) {
-  LRESULT index = SendMessageA(hLogList, LB_ADDSTRING, 0, (LPARAM)text.c_str());
-  if (index >= 0) SendMessageA(hLogList, LB_SETTOPINDEX, index, 0);
+static int widestLength = -1;  // of the widest line, whose extent the list scrolls to
+
+static void SetExtentOf(const std::string& text) {
+  HDC dc = GetDC(hLogList);
+  int saved = SaveDC(dc);
+  SelectObject(dc, (HFONT)SendMessageA(hLogList, WM_GETFONT, 0, 0));
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &size);
+  RestoreDC(dc, saved);
+  ReleaseDC(hLogList, dc);
+  SendMessageA(hLogList, LB_SETHORIZONTALEXTENT, size.cx + GetSystemMetrics(SM_CXHSCROLL), 0);
 }
 
-void AppendDisplayLine(const char* text) {
-  if (QuietFlag == 1 || !hLogList) return;
-  if (GetWindowThreadProcessId(hLogList, NULL) != GetCurrentThreadId()) {
-    SendMessageA(GetParent(hLogList), WM_APPEND_LINE, 0, (LPARAM)text);
-    return;
-  }
+static void AddLine(const std::string& text) {
+  SendMessageA(hLogList, LB_ADDSTRING, 0, (LPARAM)text.c_str());
+  if ((int)text.size() <= widestLength) return;
+  widestLength = (int)text.size();
+  SetExtentOf(text);
+}
+
+static void ShowLastLine() {
+  int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
+  if (count > 0) SendMessageA(hLogList, LB_SETTOPINDEX, count - 1, 0);
+}
+
+static int OnLogThread() { return GetWindowThreadProcessId(hLogList, NULL) == GetCurrentThreadId(); }
+
+// One line into the list, on the window's thread; the caller shows the end.
+static void AppendLine(const char* text) {
+  if (QuietFlag == 1) return;
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
   std::string last = count > 0 ? LineText(count - 1) : std::string();
   AppendPlan plan = PlanAppend(count > 0 ? last.c_str() : NULL, ContinuationFlag, text, LineWidth());
@@ -58,11 +77,52 @@ void AppendDisplayLine(const char* text) {
   if (plan.addExtra) AddLine(plan.extra);
   if (SendMessageA(hLogList, LB_GETCOUNT, 0, 0) > LINE_LIMIT) {
     for (int i = 0; i < LINES_DROPPED; i++) SendMessageA(hLogList, LB_DELETESTRING, 0, 0);
-    int remaining = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
-    SendMessageA(hLogList, LB_SETTOPINDEX, remaining - 1, 0);
+    RecomputeHorizontalExtent();
   }
-  RecomputeHorizontalExtent();
   ContinuationFlag = 0;
+}
+
+// Repainting the list and its scroll bars costs far more than appending a line, so lines
+// are appended with the list's redrawing off and shown, scrolled to the end, at most every
+// 100 ms; the timer shows the last of a stream.
+const DWORD REDRAW_INTERVAL_MS = 100;
+static int redrawHeld, timerSet;
+static DWORD lastRedraw;
+
+static void HoldRedraw() {
+  if (!redrawHeld) SendMessageA(hLogList, WM_SETREDRAW, FALSE, 0);
+  redrawHeld = 1;
+}
+
+void ResumeLogRedraw() {
+  if (timerSet) KillTimer(GetParent(hLogList), LOG_REDRAW_TIMER);
+  timerSet = 0;
+  if (!redrawHeld) return;
+  redrawHeld = 0;
+  lastRedraw = GetTickCount();
+  ShowLastLine();
+  SendMessageA(hLogList, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(hLogList, NULL, TRUE);
+}
+
+static void ShowAppended() {
+  if (GetTickCount() - lastRedraw >= REDRAW_INTERVAL_MS) {
+    ResumeLogRedraw();
+  } else if (!timerSet) {
+    SetTimer(GetParent(hLogList), LOG_REDRAW_TIMER, REDRAW_INTERVAL_MS, NULL);
+    timerSet = 1;
+  }
+}
+
+void AppendDisplayLine(const char* text) {
+  if (QuietFlag == 1 || !hLogList) return;
+  if (!OnLogThread()) {
+    SendMessageA(GetParent(hLogList), WM_APPEND_LINE, 0, (LPARAM)text);
+    return;
+  }
+  HoldRedraw();
+  AppendLine(text);
+  ShowAppended();
 }
 
 static std::string Format(const char* format, va_list args) {
@@ -89,13 +149,21 @@ void ConnectionLogMessage(const char* format, ...) {
   AppendDisplayLine(text.c_str());
 }
 
+// A chatty printer sends many lines per chunk: the chunk crosses to the window's thread once.
 static void EmitReceivedLine(const char* line, int open) {
-  AppendDisplayLine(line);
+  AppendLine(line);
   if (open) ContinuationFlag = 1;
 }
 
 void RenderIntoLog(const unsigned char* bytes, int length) {
+  if (!hLogList) return;
+  if (!OnLogThread()) {
+    SendMessageA(GetParent(hLogList), WM_RENDER_CHUNK, (WPARAM)length, (LPARAM)bytes);
+    return;
+  }
+  HoldRedraw();
   RenderReceivedData(length, bytes, LineWidth(), EmitReceivedLine);
+  ShowAppended();
 }
 
 void ClearLog() {
@@ -106,18 +174,11 @@ void ClearLog() {
 void RecomputeHorizontalExtent() {
   if (!hLogList) return;
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
-  int longest = -1, longestLength = -1;
+  int longest = -1;
+  widestLength = -1;
   for (int i = 0; i < count; i++) {
     int length = (int)SendMessageA(hLogList, LB_GETTEXTLEN, i, 0);
-    if (length > longestLength) longest = i, longestLength = length;
+    if (length > widestLength) longest = i, widestLength = length;
   }
-  std::string text = longest >= 0 ? LineText(longest) : std::string("\n");
-  HDC dc = GetDC(hLogList);
-  int saved = SaveDC(dc);
-  SelectObject(dc, (HFONT)SendMessageA(hLogList, WM_GETFONT, 0, 0));
-  SIZE size = {0, 0};
-  GetTextExtentPoint32A(dc, text.c_str(), (int)text.size(), &size);
-  RestoreDC(dc, saved);
-  ReleaseDC(hLogList, dc);
-  SendMessageA(hLogList, LB_SETHORIZONTALEXTENT, size.cx + GetSystemMetrics(SM_CXHSCROLL), 0);
+  SetExtentOf(longest >= 0 ? LineText(longest) : std::string("\n"));
 }

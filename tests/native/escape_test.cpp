@@ -2,157 +2,119 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
-namespace {
-
-struct Parsed {
-    int count;
-    std::string bytes;
-    std::string error;
-};
-
-Parsed Parse(const std::string& text)
+static std::string Parse(const std::string& text, int* count = nullptr)
 {
     unsigned char out[KEY_TEXT_SIZE];
     char error[KEY_TEXT_SIZE] = "";
-    int count = ParseKeyboardLine(text.c_str(), out, error);
-    std::string bytes = count >= 0 ? std::string(reinterpret_cast<char*>(out), count) : "";
-    return {count, bytes, error};
+    int n = ParseKeyboardLine(text.c_str(), out, error);
+    if (count)
+        *count = n;
+    return n >= 0 ? std::string((char*)out, n) : error;
 }
 
-std::string Expand(const std::string& text, int outSize = KEY_TEXT_SIZE)
+static std::string Expand(const std::string& text, int outSize = KEY_TEXT_SIZE)
 {
     unsigned char out[KEY_TEXT_SIZE + 1];
     int count = ExpandFunctionKey(text.c_str(), out, outSize);
-    EXPECT_EQ(out[count], 0);
-    return std::string(reinterpret_cast<char*>(out), count);
+    EXPECT_EQ(0, out[count]);
+    return std::string((char*)out, count);
 }
 
-}  // namespace
-
-TEST(EscapeHexPair, DigitsOfBothCasesAndInvalidOnes)
+TEST(Escape, HexDigitsOfBothCasesAndInvalidOnes)
 {
-    EXPECT_EQ(HexDigitValue('0'), 0);
-    EXPECT_EQ(HexDigitValue('9'), 9);
-    EXPECT_EQ(HexDigitValue('a'), 10);
-    EXPECT_EQ(HexDigitValue('F'), 15);
+    const char* digits = "0123456789abcdefABCDEF";
+    for (int i = 0; digits[i]; i++)
+        EXPECT_EQ(i < 16 ? i : i - 6, HexDigitValue(digits[i])) << digits[i];
     for (int c : {int('g'), int('G'), int('/'), int(':'), int('@'), int('`'), int(' '), 0, 0xC1})
-        EXPECT_EQ(HexDigitValue(c), -1) << c;
-    EXPECT_EQ(HexPairValue('4', '1'), 0x41);
-    EXPECT_EQ(HexPairValue('f', 'F'), 0xFF);
-    EXPECT_EQ(HexPairValue('0', '0'), 0x00);
-    EXPECT_EQ(HexPairValue('g', '1'), 0);
-    EXPECT_EQ(HexPairValue('1', 'z'), 0);
+        EXPECT_EQ(-1, HexDigitValue(c)) << c;
+    EXPECT_EQ(0xFF, HexPairValue('f', 'F'));
+    EXPECT_EQ(0, HexPairValue('g', '1'));
+    EXPECT_EQ(0, HexPairValue('1', 'z'));
 }
 
-TEST(KeyboardEscape, HexPairAndDoubledBackslash)
+// Keyboard lines: only "\\" and "\x" with two hex digits; an error names the text up to the bad escape.
+TEST(Escape, KeyboardLine)
 {
-    Parsed p = Parse("A\\x41\\\\");
-    EXPECT_EQ(p.count, 3);
-    EXPECT_EQ(p.bytes, "AA\\");
-    EXPECT_EQ(Parse("abc").bytes, "abc");
-    p = Parse("\\x1B\\x00Z");
-    EXPECT_EQ(p.count, 3);
-    EXPECT_EQ(p.bytes, std::string("\x1B\0Z", 3));
+    const char* cases[][2] = {
+        {"A\\x41\\\\", "AA\\"},
+        {"ab\\q", "ERROR: ab\\q<- Invalid escale character."},
+        {"ab\\qrest", "ERROR: ab\\q<- Invalid escale character."},
+        {"ab\\x4", "ERROR: ab\\x4<- Invalid hex-decimal character."},
+        {"ab\\xZ1rest", "ERROR: ab\\xZ1<- Invalid hex-decimal character."},
+        {"ab\\x", "ERROR: ab\\x<- Invalid hex-decimal character."},
+        {"\\", "ERROR: \\<- Invalid escale character."},
+        {"\\n", "ERROR: \\n<- Invalid escale character."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c[1], Parse(c[0])) << c[0];
+    int count;
+    EXPECT_EQ(std::string("\x1B\0Z", 3), Parse("\\x1B\\x00Z", &count));
+    EXPECT_EQ(3, count);
+    Parse("\\r", &count);
+    EXPECT_EQ(-1, count);
 }
 
-TEST(KeyboardEscape, ErrorLinesNameTheTextUpToTheBadEscape)
+TEST(Escape, KeyboardErrorLineNeverOverruns)
 {
-    EXPECT_EQ(Parse("ab\\q").count, -1);
-    EXPECT_EQ(Parse("ab\\q").error, "ERROR: ab\\q<- Invalid escale character.");
-    EXPECT_EQ(Parse("ab\\qrest").error, "ERROR: ab\\q<- Invalid escale character.");
-    EXPECT_EQ(Parse("ab\\x4").error, "ERROR: ab\\x4<- Invalid hex-decimal character.");
-    EXPECT_EQ(Parse("ab\\xZ1rest").error, "ERROR: ab\\xZ1<- Invalid hex-decimal character.");
-    EXPECT_EQ(Parse("ab\\x").error, "ERROR: ab\\x<- Invalid hex-decimal character.");
-    EXPECT_EQ(Parse("\\").error, "ERROR: \\<- Invalid escale character.");
-    EXPECT_EQ(Parse("\\n").error, "ERROR: \\n<- Invalid escale character.");
-    EXPECT_EQ(Parse("\\r").count, -1);
-}
-
-TEST(KeyboardEscape, SuffixLeftOffForLongPrefixesAndLineNeverOverruns)
-{
-    // Prefix 988 and 983: the longest lines that hold the whole suffix.
+    // Prefixes 988 and 983 are the longest that keep the whole suffix; 995 and 990 leave it off.
     std::string pad(986, 'a');
-    EXPECT_EQ(Parse(pad + "\\q").error, "ERROR: " + pad + "\\q<- Invalid escale character.");
+    EXPECT_EQ("ERROR: " + pad + "\\q<- Invalid escale character.", Parse(pad + "\\q"));
     pad.assign(979, 'a');
-    EXPECT_EQ(Parse(pad + "\\xZZ").error, "ERROR: " + pad + "\\xZZ<- Invalid hex-decimal character.");
-    // Prefix 995 and 990: the suffix is left off.
+    EXPECT_EQ("ERROR: " + pad + "\\xZZ<- Invalid hex-decimal character.", Parse(pad + "\\xZZ"));
     pad.assign(993, 'a');
-    EXPECT_EQ(Parse(pad + "\\q").error, "ERROR: " + pad + "\\q");
+    EXPECT_EQ("ERROR: " + pad + "\\q", Parse(pad + "\\q"));
     pad.assign(986, 'a');
-    EXPECT_EQ(Parse(pad + "\\xZZ").error, "ERROR: " + pad + "\\xZZ");
-    // Prefix 994 still takes the suffix, which no longer fits: the line is cut.
-    pad.assign(992, 'a');
-    std::string cut = Parse(pad + "\\q").error;
-    EXPECT_EQ(cut, ("ERROR: " + pad + "\\q<- Invalid escale character.").substr(0, 1023));
-    EXPECT_EQ(Parse(std::string(1020, 'a') + "\\q").error.size(), 1023u);
+    EXPECT_EQ("ERROR: " + pad + "\\xZZ", Parse(pad + "\\xZZ"));
+    pad.assign(992, 'a');  // takes the suffix, which no longer fits: the line is cut
+    EXPECT_EQ(("ERROR: " + pad + "\\q<- Invalid escale character.").substr(0, 1023), Parse(pad + "\\q"));
+    EXPECT_EQ(1023u, Parse(std::string(1020, 'a') + "\\q").size());
 }
 
-TEST(KeyboardEscape, OnlyTheFirst1023CharactersOfALongLineCount)
+TEST(Escape, OnlyTheFirst1023CharactersOfALongLineCount)
 {
-    Parsed p = Parse(std::string(3000, 'b'));
-    EXPECT_EQ(p.count, 1023);
-    EXPECT_EQ(p.bytes, std::string(1023, 'b'));
+    EXPECT_EQ(std::string(1023, 'b'), Parse(std::string(3000, 'b')));
     // The cut leaves a lone backslash at the end of what is read.
-    p = Parse(std::string(1022, 'b') + "\\\\tail");
-    EXPECT_EQ(p.count, -1);
-    EXPECT_EQ(p.error, "ERROR: " + std::string(1016, 'b'));
+    EXPECT_EQ("ERROR: " + std::string(1016, 'b'), Parse(std::string(1022, 'b') + "\\\\tail"));
 }
 
-TEST(FunctionKeyExpansion, KnownEscapes)
+// Function keys: lenient; what is not understood is dropped, and the output size is kept.
+TEST(Escape, FunctionKeyExpansion)
 {
-    EXPECT_EQ(Expand("AB\\r\\n"), "AB\r\n");
-    EXPECT_EQ(Expand("\\x1B\\x40"), "\x1B\x40");
-    EXPECT_EQ(Expand("\\x00"), std::string(1, '\0'));
-    EXPECT_EQ(Expand("\\\\"), "\\");
-    EXPECT_EQ(Expand(""), "");
-}
-
-TEST(FunctionKeyExpansion, DropsWhatItDoesNotUnderstand)
-{
-    EXPECT_EQ(Expand("A\\qB"), "AB");
-    EXPECT_EQ(Expand("A\\xZZB"), "AB");
-    EXPECT_EQ(Expand("A\\x4ZB"), "AB");
-    EXPECT_EQ(Expand("AB\\"), "AB");
-    EXPECT_EQ(Expand("AB\\x"), "AB");
-    EXPECT_EQ(Expand("AB\\x4"), "AB");
-}
-
-TEST(FunctionKeyExpansion, StopsAtTheOutputSize)
-{
-    EXPECT_EQ(Expand("abcdef", 4), "abc");
-    EXPECT_EQ(Expand("ab\\x41\\x42", 4), "abA");
-    EXPECT_EQ(Expand("abc", 1), "");
+    const char* cases[][2] = {
+        {"AB\\r\\n", "AB\r\n"}, {"\\x1B\\x40", "\x1B\x40"}, {"\\\\", "\\"}, {"", ""},
+        {"A\\qB", "AB"},        {"A\\xZZB", "AB"},          {"A\\x4ZB", "AB"}, {"AB\\", "AB"},
+        {"AB\\x", "AB"},        {"AB\\x4", "AB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c[1], Expand(c[0])) << c[0];
+    EXPECT_EQ(std::string(1, '\0'), Expand("\\x00"));
+    EXPECT_EQ("abc", Expand("abcdef", 4));
+    EXPECT_EQ("abA", Expand("ab\\x41\\x42", 4));
+    EXPECT_EQ("", Expand("abc", 1));
     unsigned char out[1] = {'z'};
-    EXPECT_EQ(ExpandFunctionKey("abc", out, 0), 0);
-    EXPECT_EQ(out[0], 'z');
-    EXPECT_EQ(Expand(std::string(2000, 'q')), std::string(1023, 'q'));
+    EXPECT_EQ(0, ExpandFunctionKey("abc", out, 0));
+    EXPECT_EQ('z', out[0]);
+    EXPECT_EQ(std::string(1023, 'q'), Expand(std::string(2000, 'q')));
 }
 
-TEST(FunctionKeyValidator, PassesValidTexts)
+TEST(Escape, FunctionKeyValidatorSelectsTheFirstBadEscape)
 {
     int start = -1, length = -1;
     for (const char* text : {"", "plain", "\\\\\\n\\r", "\\x1b\\xFF", "a\\x00b"})
-        EXPECT_EQ(ValidateFunctionKeyText(text, &start, &length), 1) << text;
-    EXPECT_EQ(start, -1);
-}
-
-TEST(FunctionKeyValidator, SelectsTheFirstBadEscape)
-{
+        EXPECT_EQ(1, ValidateFunctionKeyText(text, &start, &length)) << text;
+    EXPECT_EQ(-1, start);
     struct Case {
         const char* text;
-        int start;
-        int length;
+        int start, length;
     } cases[] = {
-        {"ab\\qcd", 2, 2}, {"ab\\", 2, 1},      {"\\xZZ\\q", 0, 4}, {"a\\x4", 1, 3},
+        {"ab\\qcd", 2, 2}, {"ab\\", 2, 1}, {"\\xZZ\\q", 0, 4}, {"a\\x4", 1, 3},
         {"a\\x", 1, 2},    {"\\\\\\xG1", 2, 4}, {"\\n\\t", 2, 2},
     };
     for (const Case& c : cases) {
-        int start = -1, length = -1;
-        EXPECT_EQ(ValidateFunctionKeyText(c.text, &start, &length), 0) << c.text;
-        EXPECT_EQ(start, c.start) << c.text;
-        EXPECT_EQ(length, c.length) << c.text;
+        EXPECT_EQ(0, ValidateFunctionKeyText(c.text, &start, &length)) << c.text;
+        EXPECT_EQ(c.start, start) << c.text;
+        EXPECT_EQ(c.length, length) << c.text;
     }
 }

@@ -5,14 +5,24 @@
 #include <string>
 #include <vector>
 
-namespace {
+typedef std::vector<std::string> Texts;
 
-int Read(const std::string& file, std::string texts[FUNCTION_KEY_COUNT])
+static int Read(const std::string& file, Texts* read)
 {
-    return ReadFunctionKeyFile(file.data(), file.size(), texts);
+    std::string texts[FUNCTION_KEY_COUNT];
+    texts[4] = "kept";
+    int done = ReadFunctionKeyFile(file.data(), file.size(), texts);
+    read->assign(texts, texts + FUNCTION_KEY_COUNT);
+    return done;
 }
 
-}  // namespace
+static Texts Keys(std::initializer_list<std::pair<int, std::string>> set)
+{
+    Texts texts(FUNCTION_KEY_COUNT);
+    for (const auto& key : set)
+        texts[key.first - 1] = key.second;
+    return texts;
+}
 
 TEST(FunctionKeyFile, SaveWritesTwelveNumberedLines)
 {
@@ -21,61 +31,45 @@ TEST(FunctionKeyFile, SaveWritesTwelveNumberedLines)
     std::string expected = "01,abc\r\n02,\r\n03,\r\n04,\\x1B@\r\n";
     for (int key = 5; key <= 11; key++)
         expected += (key < 10 ? "0" : "") + std::to_string(key) + ",\r\n";
-    expected += "12,last\r\n";
-    EXPECT_EQ(FormatFunctionKeyFile(texts), expected);
+    EXPECT_EQ(expected + "12,last\r\n", FormatFunctionKeyFile(texts));
 }
 
-TEST(FunctionKeyFile, LastLineWithoutBreakAndAbsentKeysBecomeEmpty)
+TEST(FunctionKeyFile, Read)
 {
-    std::string texts[FUNCTION_KEY_COUNT];
-    texts[0] = "old";
-    ASSERT_EQ(Read("03,xyz", texts), 1);
-    for (int i = 0; i < FUNCTION_KEY_COUNT; i++)
-        EXPECT_EQ(texts[i], i == 2 ? "xyz" : "") << i;
-}
-
-TEST(FunctionKeyFile, NumberThirdCharacterAndLaterDuplicates)
-{
-    std::string texts[FUNCTION_KEY_COUNT];
-    ASSERT_EQ(Read("1,abc\r\n 2;x\r\n+4,\r\n5\r\n07,one\r\n07,two\r\n", texts), 1);
-    EXPECT_EQ(texts[0], "bc");
-    EXPECT_EQ(texts[1], "x");
-    EXPECT_EQ(texts[3], "");
-    EXPECT_EQ(texts[4], "");
-    EXPECT_EQ(texts[6], "two");
-}
-
-TEST(FunctionKeyFile, LoneCrOrLfStaysInTheText)
-{
-    std::string texts[FUNCTION_KEY_COUNT];
-    ASSERT_EQ(Read("01,a\nb\r\n02,c\r\r\n", texts), 1);
-    EXPECT_EQ(texts[0], "a\nb");
-    EXPECT_EQ(texts[1], "c\r");
+    const struct {
+        std::string file;
+        Texts texts;
+    } cases[] = {
+        {"03,xyz", Keys({{3, "xyz"}})},  // absent keys become empty, the last line may lack its break
+        {"1,abc\r\n 2;x\r\n+4,\r\n5\r\n07,one\r\n07,two\r\n", Keys({{1, "bc"}, {2, "x"}, {7, "two"}})},
+        {"01,a\nb\r\n02,c\r\r\n", Keys({{1, "a\nb"}, {2, "c\r"}})},  // a lone CR or LF stays in the text
+        {"02," + std::string(1500, 'k'), Keys({{2, std::string(1023, 'k')}})},
+    };
+    Texts read;
+    for (const auto& c : cases) {
+        EXPECT_EQ(1, Read(c.file, &read)) << c.file;
+        EXPECT_EQ(c.texts, read) << c.file;
+    }
 }
 
 TEST(FunctionKeyFile, FormatErrorsLeaveTheTextsAsTheyWere)
 {
-    for (const std::string& file : std::vector<std::string>{"13,abc", "01,a\r\n\r\n02,b", "01,a\r\n\r\n", "", "00,x", "-1,x", "ab,x",
-                             std::string("01,a\0b", 6)}) {
-        std::string texts[FUNCTION_KEY_COUNT];
-        texts[4] = "kept";
-        EXPECT_EQ(Read(file, texts), 0) << file;
-        EXPECT_EQ(texts[4], "kept");
-        EXPECT_EQ(texts[0], "");
+    Texts read;
+    for (const std::string& file : {std::string("13,abc"), std::string("01,a\r\n\r\n02,b"), std::string("01,a\r\n\r\n"),
+                                    std::string(), std::string("00,x"), std::string("-1,x"), std::string("ab,x"),
+                                    std::string("01,a\0b", 6)}) {
+        EXPECT_EQ(0, Read(file, &read)) << file;
+        EXPECT_EQ(Keys({{5, "kept"}}), read) << file;
     }
 }
 
-TEST(FunctionKeyFile, LongTextsAreCutTo1023AndRoundTripOtherwise)
+TEST(FunctionKeyFile, RoundTrip)
 {
-    std::string texts[FUNCTION_KEY_COUNT];
-    ASSERT_EQ(Read("02," + std::string(1500, 'k'), texts), 1);
-    EXPECT_EQ(texts[1], std::string(1023, 'k'));
-
-    std::string saved[FUNCTION_KEY_COUNT] = {"a\rb", "\n", std::string(1023, 'z'), "\\xZZ", "x,y,z"};
+    Texts saved = {"a\rb", "\n", std::string(1023, 'z'), "\\xZZ", "x,y,z", "", "", "", "", "", "", ""};
     const char* pointers[FUNCTION_KEY_COUNT];
     for (int i = 0; i < FUNCTION_KEY_COUNT; i++)
         pointers[i] = saved[i].c_str();
-    ASSERT_EQ(Read(FormatFunctionKeyFile(pointers), texts), 1);
-    for (int i = 0; i < FUNCTION_KEY_COUNT; i++)
-        EXPECT_EQ(texts[i], saved[i]) << i;
+    Texts read;
+    ASSERT_EQ(1, Read(FormatFunctionKeyFile(pointers), &read));
+    EXPECT_EQ(saved, read);
 }

@@ -5,76 +5,57 @@
 #include <string>
 #include <vector>
 
-namespace {
+typedef std::vector<std::string> Names;
 
-using Names = std::vector<std::string>;
-
-Names Read(const std::string& file)
+static Names Read(const std::string& file)
 {
     Names names;
-    EXPECT_EQ(ReadListFile(file.data(), file.size(), names), 1) << file;
+    EXPECT_EQ(1, ReadListFile(file.data(), file.size(), names)) << file;
     return names;
 }
 
-}  // namespace
-
-TEST(ListFileRead, EveryKindOfLineEnd)
+TEST(ListFile, EveryKindOfLineEndAndALastNameWithoutOne)
 {
-    Names expected = {"C:\\a.prn", "D:\\b.prn", "c.prn"};
-    EXPECT_EQ(Read("C:\\a.prn\r\nD:\\b.prn\r\nc.prn\r\n"), expected);
-    EXPECT_EQ(Read("C:\\a.prn\nD:\\b.prn\nc.prn\n"), expected);
-    EXPECT_EQ(Read("C:\\a.prn\rD:\\b.prn\rc.prn\r"), expected);
-    EXPECT_EQ(Read("C:\\a.prn\r\nD:\\b.prn\rc.prn"), expected);
-    EXPECT_EQ(Read("\r\n\r\nC:\\a.prn\n\n\r\rD:\\b.prn\n\r\nc.prn\r\n\r\n"), expected);
+    const Names abc = {"C:\\a.prn", "D:\\b.prn", "c.prn"};
+    for (const char* file : {"C:\\a.prn\r\nD:\\b.prn\r\nc.prn\r\n", "C:\\a.prn\nD:\\b.prn\nc.prn\n",
+                             "C:\\a.prn\rD:\\b.prn\rc.prn\r", "C:\\a.prn\r\nD:\\b.prn\rc.prn",
+                             "\r\n\r\nC:\\a.prn\n\n\r\rD:\\b.prn\n\r\nc.prn\r\n\r\n"})
+        EXPECT_EQ(abc, Read(file)) << file;
+    EXPECT_EQ(Names{"only"}, Read("only"));
 }
 
-TEST(ListFileRead, LastNameWithoutBreakIsKept)
-{
-    EXPECT_EQ(Read("a\r\nb"), (Names{"a", "b"}));
-    EXPECT_EQ(Read("only"), (Names{"only"}));
-}
-
-TEST(ListFileRead, NothingReadLeavesTheListAlone)
+TEST(ListFile, NothingReadLeavesTheListAlone)
 {
     for (const std::string& file : Names{"", "\r\n\r\n", "\n\r\r", std::string("a\r\nb\0c\r\n", 8)}) {
         Names names = {"kept"};
-        EXPECT_EQ(ReadListFile(file.data(), file.size(), names), 0) << file;
-        EXPECT_EQ(names, Names{"kept"});
+        EXPECT_EQ(0, ReadListFile(file.data(), file.size(), names)) << file;
+        EXPECT_EQ(Names{"kept"}, names);
     }
 }
 
-TEST(ListFileRead, NamesCutAt259AndAtMost3000Entries)
+TEST(ListFile, NamesCutAt259AndAtMost3000Entries)
 {
-    Names names = Read(std::string(300, 'p') + "\r\nq");
-    EXPECT_EQ(names, (Names{std::string(259, 'p'), "q"}));
-
+    EXPECT_EQ((Names{std::string(259, 'p'), "q"}), Read(std::string(300, 'p') + "\r\nq"));
     std::string file;
     for (int i = 0; i < 3005; i++)
         file += "n" + std::to_string(i) + "\r\n";
-    names = Read(file);
-    ASSERT_EQ(names.size(), 3000u);
-    EXPECT_EQ(names.back(), "n2999");
-    file.resize(file.size() - 2);
-    EXPECT_EQ(Read(file).size(), 3000u);
+    Names names = Read(file);
+    ASSERT_EQ(3000u, names.size());
+    EXPECT_EQ("n2999", names.back());
 }
 
-TEST(ListFileFormat, RoundTrip)
+TEST(ListFile, FormatRoundTrips)
 {
     Names names = {"C:\\dir\\a b.prn", std::string(259, 'x'), "\\\\server\\share\\c"};
     std::string file = FormatListFile(names);
-    EXPECT_EQ(file.substr(0, 17), "C:\\dir\\a b.prn\r\nx");
-    EXPECT_EQ(file.substr(file.size() - 4), "\\c\r\n");
-    EXPECT_EQ(Read(file), names);
-    EXPECT_EQ(FormatListFile({}), "");
+    EXPECT_EQ("C:\\dir\\a b.prn\r\n" + names[1] + "\r\n\\\\server\\share\\c\r\n", file);
+    EXPECT_EQ(names, Read(file));
+    EXPECT_EQ("", FormatListFile({}));
 }
 
-TEST(ListFileSort, IgnoresLetterCaseAndKeepsEqualsInOrder)
+TEST(ListFile, SortIgnoresLetterCaseAndKeepsEqualsInOrder)
 {
-    Names paths = {"C", "a", "B"};
+    Names paths = {"d:\\Z", "D:\\y", "d:\\x", "b", "B", "C", "a"};
     SortPathsNoCase(paths);
-    EXPECT_EQ(paths, (Names{"a", "B", "C"}));
-    paths = {"d:\\Z", "D:\\y", "d:\\x", "b", "B"};
-    SortPathsNoCase(paths);
-    EXPECT_EQ(paths, (Names{"b", "B", "d:\\x", "D:\\y", "d:\\Z"}));
+    EXPECT_EQ((Names{"a", "b", "B", "C", "d:\\x", "D:\\y", "d:\\Z"}), paths);
 }
-

@@ -4,93 +4,60 @@
 
 #include <string>
 
-TEST(ClampLineWidth, KeepsUsualWidthsAndClampsSettingsValues)
+TEST(LogJoin, WidthIsClampedInto1To1024)
 {
-    EXPECT_EQ(ClampLineWidth(80), 80);
-    EXPECT_EQ(ClampLineWidth(132), 132);
-    EXPECT_EQ(ClampLineWidth(1024), 1024);
-    EXPECT_EQ(ClampLineWidth(1025), 1024);
-    EXPECT_EQ(ClampLineWidth(2000000000), 1024);
-    EXPECT_EQ(ClampLineWidth(0), 1);
-    EXPECT_EQ(ClampLineWidth(-5), 1);
+    const int cases[][2] = {{80, 80}, {1024, 1024}, {1025, 1024}, {2000000000, 1024}, {0, 1}, {-5, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(c[1], ClampLineWidth(c[0])) << c[0];
 }
 
-TEST(IsJoinableLine, EveryMarkerBlocksJoining)
+TEST(LogJoin, EveryMarkerBlocksJoining)
 {
-    EXPECT_TRUE(IsJoinableLine("AAAA<0D>"));
-    EXPECT_TRUE(IsJoinableLine(""));
+    for (const char* line : {"AAAA<0D>", "", "<1B>%-1234"})
+        EXPECT_TRUE(IsJoinableLine(line)) << line;
     for (const char* line : {"a:b", "Send", "xError", "error!", "ERROR", "AB<04>", "<1B>%-12345X@PJL"})
         EXPECT_FALSE(IsJoinableLine(line)) << line;
-    EXPECT_TRUE(IsJoinableLine("<1B>%-1234"));
     EXPECT_FALSE(IsJoinableLine(nullptr));
 }
 
-TEST(PlanAppend, OpenLineOf40Plus50At80GivesFullLineAnd10More)
+TEST(LogJoin, PlanAppend)
 {
-    std::string last(40, 'a'), text(50, 'b');
-    AppendPlan plan = PlanAppend(last.c_str(), 1, text.c_str(), 80);
-    EXPECT_EQ(plan.replaceLast, 1);
-    EXPECT_EQ(plan.last, last + std::string(40, 'b'));
-    EXPECT_EQ(plan.addExtra, 1);
-    EXPECT_EQ(plan.extra, std::string(10, 'b'));
-}
-
-TEST(PlanAppend, TextThatFitsExtendsTheLastLineOnly)
-{
-    AppendPlan plan = PlanAppend("ABC", 1, "DEF<0A>", 80);
-    EXPECT_EQ(plan.replaceLast, 1);
-    EXPECT_EQ(plan.last, "ABCDEF<0A>");
-    EXPECT_EQ(plan.addExtra, 0);
-
-    std::string last(75, 'a');
-    plan = PlanAppend(last.c_str(), 1, "bbbbb", 80);
-    EXPECT_EQ(plan.last.size(), 80u);
-    EXPECT_EQ(plan.addExtra, 0);
-}
-
-TEST(PlanAppend, TextIsAddedAsNewLineWhenJoiningIsNotAllowed)
-{
-    std::string open40(40, 'a');
-    struct Case { const char* name; std::string last; int continuation; };
+    const std::string a40(40, 'a'), a75(75, 'a'), a80(80, 'a'), b50(50, 'b');
+    struct Case {
+        const char* name;
+        const char* last;
+        int continuation;
+        const char* text;
+        int width;
+        int replaceLast;
+        std::string joined, extra;
+    };
     const Case cases[] = {
-        {"continuation clear", open40, 0},
-        {"colon", open40 + ":", 1},
-        {"<04>", open40 + "<04>", 1},
-        {"exactly the width", std::string(80, 'a'), 1},
-        {"longer than the width", std::string(83, 'a'), 1},
+        {"fills the width, rest on a new line", a40.c_str(), 1, b50.c_str(), 80, 1,
+         a40 + std::string(40, 'b'), std::string(10, 'b')},
+        {"fits", "ABC", 1, "DEF<0A>", 80, 1, "ABCDEF<0A>", ""},
+        {"fits exactly", a75.c_str(), 1, "bbbbb", 80, 1, a75 + "bbbbb", ""},
+        {"continuation clear", a40.c_str(), 0, "xyz", 80, 0, "", "xyz"},
+        {"marked line", "ab:", 1, "xyz", 80, 0, "", "xyz"},
+        {"full line", a80.c_str(), 1, "xyz", 80, 0, "", "xyz"},
+        {"empty log", nullptr, 1, "xyz", 80, 0, "", "xyz"},
+        {"width 0", "abc", 1, "def", 0, 0, "", "def"},
+        {"negative width", "abc", 1, "def", -5, 0, "", "def"},
+        {"huge width", "abc", 1, "def", 2000000000, 1, "abcdef", ""},
+        {"no text", "abc", 1, nullptr, 80, 1, "abc", ""},
     };
     for (const Case& c : cases) {
-        AppendPlan plan = PlanAppend(c.last.c_str(), c.continuation, "xyz", 80);
-        EXPECT_EQ(plan.replaceLast, 0) << c.name;
-        EXPECT_EQ(plan.addExtra, 1) << c.name;
-        EXPECT_EQ(plan.extra, "xyz") << c.name;
+        AppendPlan plan = PlanAppend(c.last, c.continuation, c.text, c.width);
+        EXPECT_EQ(c.replaceLast, plan.replaceLast) << c.name;
+        EXPECT_EQ(c.joined, plan.last) << c.name;
+        EXPECT_EQ(!c.extra.empty(), plan.addExtra == 1) << c.name;
+        EXPECT_EQ(c.extra, plan.extra) << c.name;
     }
-    AppendPlan empty = PlanAppend(nullptr, 1, "xyz", 80);
-    EXPECT_EQ(empty.replaceLast, 0);
-    EXPECT_EQ(empty.extra, "xyz");
 }
 
-TEST(PlanAppend, AnyWidthIsSafe)
+TEST(LogJoin, StripCutsAfterFirstParenthesisElseFirstColon)
 {
-    for (int width : {0, -5}) {
-        AppendPlan plan = PlanAppend("abc", 1, "def", width);
-        EXPECT_EQ(plan.replaceLast, 0) << width;
-        EXPECT_EQ(plan.extra, "def") << width;
-    }
-    AppendPlan huge = PlanAppend("abc", 1, "def", 2000000000);
-    EXPECT_EQ(huge.replaceLast, 1);
-    EXPECT_EQ(huge.last, "abcdef");
-    EXPECT_EQ(huge.addExtra, 0);
-
-    AppendPlan noText = PlanAppend("abc", 1, nullptr, 80);
-    EXPECT_EQ(noText.last, "abc");
-    EXPECT_EQ(noText.addExtra, 0);
-}
-
-TEST(StripInterfacePrefix, CutsAfterFirstParenthesisElseFirstColon)
-{
-    struct Case { const char* message; const char* shown; };
-    const Case cases[] = {
+    const char* cases[][2] = {
         {"TCP/IP:(3)<ERROR>Data Send NG.[ErrorNo=10054]", "<ERROR>Data Send NG.[ErrorNo=10054]"},
         {"RS232C:<ERROR> Port Busy.", "<ERROR> Port Busy."},
         {"TCP/IP:<ERROR>WSAAsyncSelect() Call NG.[ErrorNo=10038]", " Call NG.[ErrorNo=10038]"},
@@ -98,10 +65,10 @@ TEST(StripInterfacePrefix, CutsAfterFirstParenthesisElseFirstColon)
         {"ends with colon:", ""},
         {"", ""},
     };
-    for (const Case& c : cases) {
-        std::string buffer = c.message;
+    for (const auto& c : cases) {
+        std::string buffer = c[0];
         StripInterfacePrefix(&buffer[0]);
-        EXPECT_STREQ(buffer.c_str(), c.shown) << c.message;
+        EXPECT_STREQ(c[1], buffer.c_str()) << c[0];
     }
     StripInterfacePrefix(nullptr);
 }

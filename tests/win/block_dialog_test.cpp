@@ -31,29 +31,23 @@ class BlockDialog : public FakePortTest {
 
 TEST_F(BlockDialog, TransmissionCorrectsOutOfRangeFieldsAndStaysOpen) {
   std::string a = File("a.bin", "A");
-  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
-  SetText(dlg, IDC_BLK_TIMEOUT, "0");
-  EXPECT_EQ("300", TransmitCorrects(IDC_BLK_TIMEOUT));
-  SetText(dlg, IDC_BLK_TIMEOUT, "301");
-  EXPECT_EQ("300", TransmitCorrects(IDC_BLK_TIMEOUT));
-  SetText(dlg, IDC_BLK_TIMEOUT, "20");
-  SetCheck(dlg, IDC_BLK_WAIT_ON, true);
-  SetText(dlg, IDC_BLK_WAIT, "3");
-  EXPECT_EQ("5", TransmitCorrects(IDC_BLK_WAIT));
-  SetText(dlg, IDC_BLK_WAIT, "500");
-  EXPECT_EQ("300", TransmitCorrects(IDC_BLK_WAIT));
-  SetCheck(dlg, IDC_BLK_WAIT_ON, false);
-  SetText(dlg, IDC_BLK_SIZE, "0");
-  EXPECT_EQ("1", TransmitCorrects(IDC_BLK_SIZE));
-  SetText(dlg, IDC_BLK_TIMES, "0");
-  EXPECT_EQ("1", TransmitCorrects(IDC_BLK_TIMES));
-  SetText(dlg, IDC_BLK_DELAY, "10001");
-  EXPECT_EQ("0", TransmitCorrects(IDC_BLK_DELAY));
-  SetText(dlg, IDC_BLK_DELAY, "10000");
-  EXPECT_EQ("10000", TransmitCorrects(IDC_BLK_DELAY));  // the list is still empty
+  const struct { int box, id; const char *typed, *shown; } corrections[] = {
+      {IDC_BLK_TIMEOUT_ON, IDC_BLK_TIMEOUT, "0", "300"}, {IDC_BLK_TIMEOUT_ON, IDC_BLK_TIMEOUT, "301", "300"},
+      {IDC_BLK_WAIT_ON, IDC_BLK_WAIT, "3", "5"},         {IDC_BLK_WAIT_ON, IDC_BLK_WAIT, "500", "300"},
+      {0, IDC_BLK_SIZE, "0", "1"},                       {0, IDC_BLK_TIMES, "0", "1"},
+      {0, IDC_BLK_DELAY, "10001", "0"},                  {0, IDC_BLK_DELAY, "10000", "10000"},  // the list is empty
+  };
+  for (const auto& c : corrections) {
+    if (c.box) SetCheck(dlg, c.box, true);
+    SetText(dlg, c.id, c.typed);
+    EXPECT_EQ(c.shown, TransmitCorrects(c.id)) << c.typed;
+    if (c.box) SetCheck(dlg, c.box, false);
+  }
   EXPECT_TRUE(WaitDialog("Error", 300) == NULL);
   EXPECT_TRUE(LogLines().empty());
 
+  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
+  SetText(dlg, IDC_BLK_TIMEOUT, "20");
   DropOnDialog(dlg, {a});
   Click(dlg, IDOK);
   ASSERT_TRUE(DialogGone(dlg) && JobEnded());
@@ -165,36 +159,40 @@ TEST_F(BlockDialog, CancelKeepsTheListOfTheLastStartedJob) {
   EXPECT_EQ("ABAB", FakeReceived());
 }
 
-// The name typed into the file dialog, as a user would, and confirmed.
-static HWND ChooseInFileDialog(const char* title, const std::string& path) {
-  HWND chooser = WaitDialog(title);
-  HWND name = GetDlgItem(chooser, 0x47c);  // the explorer-style name combo
-  if (!name) name = GetDlgItem(chooser, 0x480);
-  SetWindowTextA(name, path.c_str());
-  PostMessageA(chooser, WM_COMMAND, IDOK, 0);
-  return chooser;
-}
-
 TEST_F(BlockDialog, ListFileRoundTripsAndABadOneLeavesTheListAlone) {
   std::string listFile = folder + "\\files.lst", blank = folder + "\\blank.lst";
   WriteBytes(listFile, "first\rsecond\r\rthird");
   WriteBytes(blank, "\r\n\r\n");
   Click(dlg, IDC_BLK_CALL);
-  ASSERT_TRUE(DialogGone(ChooseInFileDialog("Please choose a reading file.", listFile)));
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", listFile));
   EXPECT_TRUE(WaitFor([&] { return ListEntries(dlg).size() == 3; }, 2000));
   EXPECT_EQ(std::vector<std::string>({"first", "second", "third"}), ListEntries(dlg));
   EXPECT_EQ(listFile, Text(dlg, IDC_BLK_RECORD_NAME));
 
   Click(dlg, IDC_BLK_CALL);
-  ASSERT_TRUE(DialogGone(ChooseInFileDialog("Please choose a reading file.", blank)));
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", blank));
   EXPECT_EQ("A file was not able to be read.", AnswerMessageBox("Error", IDOK));
   EXPECT_EQ(3u, ListEntries(dlg).size());
 
   std::string saved = folder + "\\saved.lst";  // a new file: saving must not need one already there
   Click(dlg, IDC_BLK_PRESERVE);
-  ASSERT_TRUE(DialogGone(ChooseInFileDialog("Please choose a preservation file.", saved)));
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a preservation file.", saved));
   EXPECT_TRUE(WaitFor([&] { return ReadBytes(saved) == "first\r\nsecond\r\nthird\r\n"; }));
   EXPECT_EQ(saved, Text(dlg, IDC_BLK_RECORD_NAME));
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+}
+
+TEST_F(BlockDialog, PathsLongerThan259AreRefusedWithAMessage) {
+  std::string fits = folder + "\\" + std::string(258 - folder.size(), 'f');
+  std::string tooLong = folder + "\\" + std::string(300, 'x'), after = folder + "\\a";
+  ASSERT_EQ(259u, fits.size());
+  DropOnDialog(dlg, {fits, tooLong, after}, true);
+  std::string text = AnswerMessageBox("Error", IDOK);
+  EXPECT_NE(std::string::npos, text.find("259")) << text;
+  EXPECT_NE(std::string::npos, text.find(tooLong)) << text;
+  std::vector<std::string> listed = {after, fits};
+  EXPECT_TRUE(WaitFor([&] { return ListEntries(dlg) == listed; }, 1000));
   Click(dlg, IDCANCEL);
   ASSERT_TRUE(DialogGone(dlg) && JobEnded());
 }

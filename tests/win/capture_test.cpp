@@ -4,6 +4,8 @@
 #include "common/state.h"
 #include "send/driver.h"
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 
 class Capture : public AppTest {};
 
@@ -37,7 +39,7 @@ TEST_F(Capture, TheFileHoldsExactlyTheReceivedBytesWhateverTheDisplay) {
   feed("@PX\r\r@@");
   std::string last = LogLines().back();  // it may continue the open received-data line
   EXPECT_EQ("RS232C:<ERROR>StringCheck Error", last.substr(last.size() - 31));
-  EXPECT_EQ("Write        269 ( byte )", StatusText(2));
+  EXPECT_TRUE(WaitFor([] { return StatusText(2) == "Write        269 ( byte )"; })) << StatusText(2);
   EXPECT_EQ(fed, ReadBytes(path));
 
   PostCommand(IDM_SAVE_END);
@@ -45,4 +47,28 @@ TEST_F(Capture, TheFileHoldsExactlyTheReceivedBytesWhateverTheDisplay) {
   EXPECT_EQ("Write          0 ( byte )", StatusText(2));
   feed("after");
   EXPECT_EQ(fed.substr(0, 269), ReadBytes(path));
+}
+
+// The receive thread writes while the user ends and starts preservation: no false write error,
+// no count left behind, every file holds whole chunks.
+TEST_F(Capture, EndingWhileChunksArriveIsClean) {
+  RcvDsp = 0;
+  std::atomic<bool> run{true};
+  std::thread receiver([&] {
+    std::string chunk(512, 'r');
+    while (run) ReceivedDataSink(IF_RS232C, (const unsigned char*)chunk.data(), (int)chunk.size());
+  });
+  for (int i = 0; i < 8 && !HasFailure(); i++) {
+    std::string path = folder + "\\cap" + std::to_string(i);
+    ASSERT_TRUE(StartCapture(path));
+    Sleep(10);
+    PostCommand(IDM_SAVE_END);
+    EXPECT_TRUE(WaitFor([] { return PreservationFlag == 0; }));
+    EXPECT_EQ("<no message box>", AnswerMessageBox("Error", IDOK, 30));
+    EXPECT_TRUE(WaitFor([] { return StatusText(2) == "Write          0 ( byte )"; }, 300)) << StatusText(2);
+    EXPECT_EQ(0u, ReadBytes(path).size() % 512) << path;
+  }
+  run = false;
+  while (WaitDialog("Error", 100)) AnswerMessageBox("Error", IDOK);
+  receiver.join();
 }

@@ -199,7 +199,24 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
   return DialogGone(dlg);
 }
 
-void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
+// Types the path into a file dialog's name field and presses its OK button.
+bool ChooseInFileDialog(const char* title, const std::string& path) {
+  HWND box = WaitDialog(title);
+  if (!box) return false;
+  HWND name = GetDlgItem(box, 0x047C);
+  if (name) {
+    HWND inner = FindWindowExA(name, NULL, "Edit", NULL);
+    if (inner) name = inner;
+  } else {
+    name = GetDlgItem(box, 0x0480);
+  }
+  if (!name) return false;
+  SendMessageA(name, WM_SETTEXT, 0, (LPARAM)path.c_str());
+  PostMessageA(box, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(box, IDOK));
+  return DialogGone(box);
+}
+
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post) {
   std::string names;
   for (const std::string& path : paths) names += path + '\0';
   names += '\0';
@@ -208,7 +225,10 @@ void DropOnDialog(HWND dlg, const std::vector<std::string>& paths) {
   files->pFiles = sizeof(DROPFILES);
   memcpy((char*)(files + 1), names.data(), names.size());
   GlobalUnlock(drop);
-  SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
+  if (post)
+    PostMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
+  else
+    SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
 }
 
 std::vector<std::string> ListEntries(HWND dlg) {

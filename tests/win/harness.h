@@ -39,8 +39,12 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect = false,
                         bool check = false);
 
+// The path typed into a file dialog's name field and confirmed; true once the dialog closed.
+bool ChooseInFileDialog(const char* title, const std::string& path);
+
 // Block transmission.
-void DropOnDialog(HWND dlg, const std::vector<std::string>& paths);  // what the shell hands a drop target
+// What the shell hands a drop target; posted when the drop may open a message box.
+void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = false);
 std::vector<std::string> ListEntries(HWND dlg);
 HWND OpenBlockDialog();
 bool JobEnded(int ms = 5000);

@@ -1,4 +1,5 @@
 #include "tests/win/harness.h"
+#include "tests/win/fake_driver.h"
 #include "app/app.h"
 #include "common/resource.h"
 #include "common/settings.h"
@@ -87,24 +88,7 @@ TEST_F(Shell, CheckItemsToggleTheirFlags) {
   EXPECT_EQ(1, GetJobEndCheck);
 }
 
-static bool HasAccelerator(const std::vector<ACCEL>& table, BYTE flags, WORD key, WORD command) {
-  for (const ACCEL& a : table)
-    if (a.fVirt == flags && a.key == key && a.cmd == command) return true;
-  return false;
-}
-
-TEST_F(Shell, UnusedAcceleratorsReachNoHandler) {
-  HACCEL accel = LoadAcceleratorsA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDR_ACCEL));
-  std::vector<ACCEL> table(CopyAcceleratorTableA(accel, NULL, 0));
-  CopyAcceleratorTableA(accel, table.data(), (int)table.size());
-  const BYTE ctrl = FVIRTKEY | FCONTROL, ctrlShift = FVIRTKEY | FCONTROL | FSHIFT;
-  EXPECT_TRUE(HasAccelerator(table, ctrl, 'G', IDM_NOP_G));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'I', IDM_NOP_SHIFT_I));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'L', IDM_NOP_SHIFT_L));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'T', IDM_NOP_SHIFT_T));
-  EXPECT_TRUE(HasAccelerator(table, ctrlShift, 'U', IDM_NOP_SHIFT_U));
-  EXPECT_TRUE(HasAccelerator(table, ctrl, 'X', IDM_END));
-  EXPECT_TRUE(HasAccelerator(table, FVIRTKEY, VK_F10, IDM_FKEY_FIRST + 9));
+TEST_F(Shell, UnusedAcceleratorIdsReachNoHandler) {
   for (int id : {IDM_NOP_G, IDM_NOP_SHIFT_I, IDM_NOP_SHIFT_L, IDM_NOP_SHIFT_T, IDM_NOP_SHIFT_U})
     EXPECT_EQ(0, DispatchCommand(hMainWnd, id, id, 0)) << id;
   EXPECT_TRUE(LogLines().empty());
@@ -145,4 +129,57 @@ TEST_F(Shell, AboutDialogShowsTheVersionAndClosesOnOk) {
   ASSERT_TRUE(about != NULL);
   Click(about, IDOK);
   EXPECT_TRUE(DialogGone(about));
+}
+
+// A key pressed with Ctrl held, as the keyboard hands it to the UI thread: the key state is set
+// on the thread's (attached) input and the key message goes through its message loop.
+static void PressCtrl(char key) {
+  DWORD ui = GetWindowThreadProcessId(hMainWnd, NULL);
+  AttachThreadInput(GetCurrentThreadId(), ui, TRUE);
+  BYTE state[256] = {};
+  state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+  SetKeyboardState(state);
+  PostMessageA(hMainWnd, WM_KEYDOWN, key, 1);
+  PostMessageA(hMainWnd, WM_NULL, 0, 0);
+  Sleep(300);
+  state[VK_CONTROL] = state[VK_LCONTROL] = 0;
+  SetKeyboardState(state);
+  PostMessageA(hMainWnd, WM_KEYUP, key, 0xC0000001);
+  AttachThreadInput(GetCurrentThreadId(), ui, FALSE);
+}
+
+class ShellPort : public FakePortTest {};
+
+// Menu opening greys these items; their accelerators must still work while the command is available.
+TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpening) {
+  Ports[IF_RS232C].sending = 1;
+  PressCtrl('P');
+  EXPECT_TRUE(WaitFor([] { return StopRequest == 3; }, 2000)) << "Ctrl+P during a job";
+  Ports[IF_RS232C].sending = 0;
+
+  ASSERT_TRUE(StartCapture(folder + "\\c.bin"));
+  PressCtrl('E');
+  EXPECT_TRUE(WaitFor([] { return PreservationFlag == 0; }, 2000)) << "Ctrl+E in preservation mode";
+
+  PressCtrl('D');
+  EXPECT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }, 2000)) << "Ctrl+D while connected";
+
+  PostCommand(IDM_RS232C);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
+  PressCtrl('K');
+  EXPECT_TRUE(WaitDialog("Data transmission by the keyboard input", 2000) != NULL) << "Ctrl+K while connected";
+}
+
+TEST_F(ShellPort, ShutdownDuringAJobStopsItFirst) {
+  Fake.pieceDelayMs = 30;
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg != NULL);
+  DropOnDialog(dlg, {File("big.bin", std::string(100 * 1024, 'b'))});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return FakeReceived().size() >= 2048; }));
+  StopApp();
+  size_t sent = FakeReceived().size();
+  EXPECT_NE(1, Ports[IF_RS232C].sending) << "the job outlived the window";
+  Sleep(200);
+  EXPECT_EQ(sent, FakeReceived().size()) << "the job went on sending after shutdown";
 }

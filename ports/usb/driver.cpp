@@ -1,0 +1,71 @@
+#include "ports/usb/usb.h"
+#include "common/ui.h"
+#include "send/engine.h"
+#include "send/frame.h"
+
+static void ResetUsb(ConnectionBlock* block) {
+  block->usbHandle = INVALID_HANDLE_VALUE;
+  block->deviceIdLength = 0;
+  block->deviceIdTimeLimit = 3000;
+  Ports[IF_USB].connected = Ports[IF_USB].sending = Ports[IF_USB].receiveRun = 0;
+  UsbJobCancelRequest = UsbStatusCommand = 0;
+}
+
+static int UsbInit(ConnectionBlock* block) {
+  UsbBlock = block;
+  block->deviceIdBuffer = NULL;
+  ResetUsb(block);
+  return 1;
+}
+
+// The process may go on after the window (tests run several windows in one process): the
+// printer is closed and the buffer freed here, not left to the process's end.
+static void UsbExit(ConnectionBlock* block) {
+  if (block->usbHandle != INVALID_HANDLE_VALUE) {
+    Ports[IF_USB].connected = 0;
+    UsbStopTransfers();
+    UsbAccessClose(block->usbHandle);
+  }
+  free(block->deviceIdBuffer);
+  block->deviceIdBuffer = NULL;
+  block->delayUsb = 0;
+  ResetUsb(block);
+}
+
+static int UsbConnectAction(HWND wnd) {
+  if (!UsbConnect(wnd, UsbBlock)) return 0;
+  Ports[IF_USB].connected = 1;
+  UsbPostConnection(UsbBlock);
+  StatusPart0Update();
+  StatusPart3Update(UsbSpeedText);
+  return UsbStartReceiving();
+}
+
+static int UsbCommand(HWND wnd, WPARAM, LPARAM, int action) {
+  switch (action) {
+    case ACTION_CONNECT: return UsbConnectAction(wnd);
+    case ACTION_DISCONNECT: UsbDisconnect(UsbBlock); return 1;
+    case ACTION_START_BLOCK: return StartDriverSendThread(IF_USB, wnd);
+  }
+  return 0;
+}
+
+// The job's own sending flag comes on once its dialog is confirmed; until then a job
+// cancel must still wait for the job, so the flag is set here already.
+static int UsbStartBlock(HWND owner) {
+  if (!StartDriverSendThread(IF_USB, owner)) return 0;
+  Ports[IF_USB].sending = 1;
+  Sleep(100);
+  return 1;
+}
+
+static int UsbJobCancel(HWND owner) {
+  UsbJobCancelRequest = 1;
+  if (Ports[IF_USB].sending != 1) UsbJobCancelCommand(owner);
+  return 1;
+}
+
+static const char* UsbDetail() { return UsbBlock->portName; }
+
+const Driver UsbDriver = {IF_USB, UsbInit, UsbExit, UsbCommand, UsbBlockSender, UsbDirectWrite, UsbDetail,
+                          UsbStartBlock, UsbJobCancel, NULL, NULL};

@@ -1,0 +1,245 @@
+// The USB data transfers: reads and writes on the published pipes with completion
+// routines, completed inside alertable waits of the thread that started them. A transfer
+// never outlives its wait: whoever gives up on one cancels it and waits for its completion
+// routine, so no routine writes into memory or through a handle that is gone. Before the
+// access layer swaps or closes the pipes it holds the pipe gate; transfers then give up
+// what they have pending and start nothing until the gate opens again.
+#include "ports/usb/usb.h"
+
+#include <cstring>
+#include "common/ui.h"
+#include "send/engine.h"
+#include "send/frame.h"
+#include "terminal/log.h"
+
+BOOL(WINAPI* UsbWriteStart)(HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) = WriteFileEx;
+int (*UsbJobEndQuery)();
+
+const DWORD GATE_WAIT_MS = 3000;
+const DWORD DRAIN_MS = 1000;
+static volatile LONG gateHeld, transfersPending;
+
+static void HoldPipes() {
+  InterlockedExchange(&gateHeld, 1);
+  for (DWORD start = GetTickCount(); transfersPending > 0 && GetTickCount() - start < GATE_WAIT_MS;) Sleep(1);
+}
+
+static void ReleasePipes() { InterlockedExchange(&gateHeld, 0); }
+
+static struct GateSetup {
+  GateSetup() { UsbPipeGate = {HoldPipes, ReleasePipes}; }
+} gateSetup;
+
+// One transfer of the calling thread. `hEvent` carries the count, as completion-routine
+// I/O leaves that field to the caller.
+struct Transfer {
+  OVERLAPPED overlapped;
+  volatile LONG done;
+  DWORD error;
+};
+
+static VOID CALLBACK Completed(DWORD error, DWORD count, LPOVERLAPPED overlapped) {
+  Transfer* t = CONTAINING_RECORD(overlapped, Transfer, overlapped);
+  t->overlapped.hEvent = (HANDLE)(uintptr_t)count;
+  t->error = error;
+  t->done = 1;
+}
+
+// Joins the transfers; 0 while the gate is held (the caller tries again later).
+static int EnterTransfer() {
+  InterlockedIncrement(&transfersPending);
+  if (!gateHeld) return 1;
+  InterlockedDecrement(&transfersPending);
+  return 0;
+}
+
+static int Wait(Transfer* t, DWORD ms) {
+  SleepEx(ms, TRUE);
+  return t->done;
+}
+
+// Cancels what is pending and waits for its completion routine.
+static void Drain(Transfer* t, HANDLE pipe) {
+  if (!t->done) CancelIo(pipe);
+  for (DWORD start = GetTickCount(); !t->done && GetTickCount() - start < DRAIN_MS;) SleepEx(10, TRUE);
+  InterlockedDecrement(&transfersPending);
+}
+
+static DWORD Count(const Transfer* t) { return (DWORD)(uintptr_t)t->overlapped.hEvent; }
+
+// ---- Writing: one write at a time, from the send thread or the window's thread.
+
+static Transfer writing;
+static HANDLE writingPipe;
+static Word circuitBoxDue;
+
+static void StartFailureLines(int error) {
+  if (Ports[IF_USB].sending == 1) {
+    if (error == 234) LogMessage("USB:(%d)<ERROR> Data Send NG. (Overflow) [ErrNo=%d]", (int)SendCounter, error);
+    if (error == 1784 || error == 8)
+      LogMessage("USB:(%d)<ERROR> Data Send NG. (Unsettled asynchronous I/O remains in large quantities.) [ErrNo=%d]",
+                 (int)SendCounter, error);
+  }
+  Ports[IF_USB].receiveRun = 0;
+  circuitBoxDue = 1;
+}
+
+static int StartWrite(const unsigned char* bytes, uint32_t length, int* error) {
+  for (DWORD start = GetTickCount(); !EnterTransfer();) {
+    if (GetTickCount() - start > GATE_WAIT_MS) {
+      *error = ERROR_INVALID_HANDLE;
+      StartFailureLines(*error);
+      return 0;
+    }
+    Sleep(10);
+  }
+  memset(&writing, 0, sizeof writing);
+  writingPipe = UsbWritePipe;
+  if (UsbWriteStart(writingPipe, bytes, length, &writing.overlapped, Completed)) return 1;
+  *error = (int)GetLastError();
+  writing.done = 1;
+  InterlockedDecrement(&transfersPending);
+  StartFailureLines(*error);
+  return 0;
+}
+
+static void CancelWrite() {
+  if (!writingPipe) return;
+  Drain(&writing, writingPipe);
+  writingPipe = NULL;
+}
+
+// A job cancel asked for during a send is served here, within one wait slice.
+static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
+  if (Wait(&writing, ms) || gateHeld) {
+    CancelWrite();
+    *written = Count(&writing);
+    if (!writing.error || writing.error == ERROR_OPERATION_ABORTED) return 1;
+    *error = (int)writing.error;
+    Ports[IF_USB].receiveRun = 0;
+    circuitBoxDue = 1;
+    return -1;
+  }
+  if (UsbJobCancelRequest && Ports[IF_USB].sending == 1) {
+    CancelWrite();
+    UsbJobCancelCommand(hMainWnd);
+    StopRequest = 3;
+  }
+  return 0;
+}
+
+static const PieceWriter usbWriter = {IF_USB, StartWrite, WaitWrite, CancelWrite, NULL, NULL, 0, ERROR_TIMEOUT, {0, 0}};
+
+static void ShowDueCircuitBox() {
+  if (!circuitBoxDue) return;
+  circuitBoxDue = 0;
+  CircuitErrorBox();
+}
+
+// The printer is asked whether it has finished the job until it says so, for as long as
+// the job may go on: Stop, job cancel, disconnection and the time-out end the asking.
+static int AwaitJobEnd(const ConnectionBlock* block) {
+  DWORD start = GetTickCount();
+  int result = 1;
+  while (GetJobEndCheck == 1) {
+    int answer = Ports[IF_USB].connected == 1 && UsbJobEndQuery ? UsbJobEndQuery() : -1;
+    if (answer < 0) {
+      result = 0;
+      break;
+    }
+    if (answer == 0) break;
+    if (StopRequest == 3 || UsbJobCancelRequest || (TimeOutOn == 1 && GetTickCount() - start > block->timeOut)) {
+      result = 0;
+      break;
+    }
+    StatusPart3Update("GET_JOB_END RETRY");
+    Sleep(50);
+  }
+  StatusPart3Update("                 ");
+  return result;
+}
+
+int UsbBlockSender(ConnectionBlock* block, int counter) {
+  if (UsbJobCancelRequest) {
+    UsbJobCancelCommand(hMainWnd);
+    return 0;
+  }
+  int sent = BlockSenderFrame(&usbWriter, block, counter);
+  ShowDueCircuitBox();
+  if (UsbJobCancelRequest) {
+    UsbJobCancelCommand(hMainWnd);
+    return 0;
+  }
+  if (!sent) return 0;
+  if (BytesSent < block->fileSize) return 1;
+  return AwaitJobEnd(block);
+}
+
+int UsbDirectWrite(const unsigned char* bytes, int length) {
+  int done = DirectWriteFrame(&usbWriter, bytes, length);
+  ShowDueCircuitBox();
+  return done;
+}
+
+// ---- Receiving, on the receive thread.
+
+static Transfer reading;
+static unsigned char readBuffer[RECEIVE_CHUNK];
+
+static int StillReading() { return Ports[IF_USB].connected == 1 && Ports[IF_USB].receiveRun == 1 && !gateHeld; }
+
+static int ReceiveOnce(unsigned char* buffer, int size) {
+  if (!EnterTransfer()) return 0;
+  memset(&reading, 0, sizeof reading);
+  HANDLE pipe = UsbReadPipe;
+  if (!ReadFileEx(pipe, readBuffer, sizeof readBuffer, &reading.overlapped, Completed)) {
+    DWORD error = GetLastError();
+    InterlockedDecrement(&transfersPending);
+    if (!StillReading()) return 0;
+    LogMessage("USB:<ERROR> Rcv circuit Error. [ErrNo=%ld]", (long)error);
+    Ports[IF_USB].sending = 0;
+    return -1;
+  }
+  while (!Wait(&reading, 100) && StillReading()) {
+  }
+  Drain(&reading, pipe);
+  int count = reading.error && reading.error != ERROR_OPERATION_ABORTED ? 0 : (int)Count(&reading);
+  if (count > size) count = size;
+  memcpy(buffer, readBuffer, count);
+  return count;
+}
+
+static int UsbRead(unsigned char* buffer, int size) {
+  if (!ReceivePause(Ports[IF_USB].receiveTimes)) return 0;
+  if (UsbBlock->usbHandle == INVALID_HANDLE_VALUE) {
+    AppendDisplayLine("Error:Port not opened.");
+    Ports[IF_USB].receiveRun = 0;
+    return 0;
+  }
+  if (UsbStatusCommand == 1) {
+    unsigned char answer[4];
+    if (UsbAccessReadStatus(UsbBlock->usbHandle, answer) != 0) {
+      if (Ports[IF_USB].connected != 1) return 0;
+      AppendDisplayLine("USB Status Read circuit Error !!");
+      Ports[IF_USB].receiveRun = Ports[IF_USB].sending = 0;
+      return 0;
+    }
+    if (answer[0] != 1) return 0;
+  }
+  return ReceiveOnce(buffer, size);
+}
+
+static const Receiver usbReceiver = {IF_USB, UsbRead, NULL};
+
+int UsbStartReceiving() {
+  if (Ports[IF_USB].receiveOn != 1) return 1;
+  return StartReceiving(&usbReceiver);
+}
+
+// The receive thread is stopped and waited for; a send job's write is given up through the
+// gate, which close holds as well.
+void UsbStopTransfers() {
+  StopReceiving(IF_USB);
+  HoldPipes();
+  ReleasePipes();
+}

@@ -1,0 +1,180 @@
+#include "services/vendor.h"
+
+#include "common/resource.h"
+#include <commctrl.h>
+#include "platform/device.h"
+#include "services/mib_cycle.h"
+#include "terminal/log.h"
+
+UsbVendorAccess VendorAccess;
+int OffsetValue;
+Word MibRequestCounter = 1;
+
+namespace {
+
+// One exchange at a time on the control handle: the automatic cycle's set and get stay a pair,
+// and no request of the dialog falls between them.
+CRITICAL_SECTION exchangeLock;
+struct LockInit {
+    LockInit() { InitializeCriticalSection(&exchangeLock); }
+} lockInit;
+
+struct Exchange {
+    HANDLE access;
+    HANDLE control;
+    VendorChannel channel;
+};
+
+int ControlRequest(void* context, unsigned long code, const std::string& in, unsigned outLength, std::string* out)
+{
+    Exchange& e = *static_cast<Exchange*>(context);
+    if (e.control == INVALID_HANDLE_VALUE || e.control == NULL)
+        return 0;
+    std::string buffer(outLength, 0);
+    DWORD got = 0;
+    if (!Device.DeviceIoControl(e.control, code, const_cast<char*>(in.data()), static_cast<DWORD>(in.size()),
+                                &buffer[0], outLength, &got, NULL))
+        return 0;
+    buffer.resize(got < outLength ? got : outLength);
+    *out = buffer;
+    return 1;
+}
+
+// The connection's USB access handle resolved to its printer: 0, -103, or 6 without a handle.
+int Begin(Exchange* e)
+{
+    e->access = INVALID_HANDLE_VALUE;
+    if (ConnectionBlockMemory) {
+        ConnectionBlock* block = static_cast<ConnectionBlock*>(GlobalLock(ConnectionBlockMemory));
+        e->access = block->usbHandle;
+        GlobalUnlock(ConnectionBlockMemory);
+    }
+    if (e->access == INVALID_HANDLE_VALUE || e->access == NULL)
+        return VENDOR_NOT_OPENED;
+    unsigned char* status = nullptr;
+    if (!VendorAccess.acquire || VendorAccess.acquire(e->access, &e->control, &status) != 0)
+        return VENDOR_UNKNOWN_HANDLE;
+    e->channel = {e, ControlRequest, status};
+    EnterCriticalSection(&exchangeLock);
+    return 0;
+}
+
+void End(Exchange* e)
+{
+    LeaveCriticalSection(&exchangeLock);
+    VendorAccess.release(e->access);
+}
+
+int Report(int request, int code)
+{
+    if (code != 0)
+        AppendDisplayLine(VendorErrorText(request, code).c_str());
+    return code == 0;
+}
+
+// One command-level request: the printer resolved, the request sent, a failure reported.
+template <class Send>
+int Command(int request, Send send)
+{
+    Exchange e;
+    int code = Begin(&e);
+    if (code == 0) {
+        code = send(e.channel);
+        End(&e);
+    }
+    return Report(request, code);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SetOffsetDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
+{
+    if (msg == WM_INITDIALOG) {
+        SetFocus(GetDlgItem(dlg, IDC_OFFSET_VALUE));
+        return FALSE;
+    }
+    if (msg != WM_COMMAND)
+        return FALSE;
+    if (LOWORD(wParam) == IDOK) {
+        char text[10] = "";
+        GetDlgItemTextA(dlg, IDC_OFFSET_VALUE, text, sizeof text);
+        if (OffsetFromText(text, &OffsetValue))
+            EndDialog(dlg, 1);
+        return TRUE;
+    }
+    if (LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dlg, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int SetOffsetCommand(HWND owner)
+{
+    if (Ports[IF_USB].connected != 1)
+        return 0;
+    if (DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_SET_OFFSET), owner, SetOffsetDialogProc, 0) != 1)
+        return 0;
+    Command(VENDOR_SET_OFFSET, [](const VendorChannel& c) { return VendorSetOffset(c, OffsetValue); });
+    return 1;
+}
+
+int MibObjectSetCommand(const std::string& request)
+{
+    return Command(VENDOR_MIB_SET, [&](const VendorChannel& c) { return VendorMibSet(c, request); });
+}
+
+int MibValueGetCommand(unsigned size, std::string* answer)
+{
+    answer->clear();
+    return Command(VENDOR_MIB_GET, [&](const VendorChannel& c) { return VendorMibGet(c, size, answer); });
+}
+
+int GetJobEndCommand(int* busy)
+{
+    *busy = 0;
+    return Command(VENDOR_JOB_END, [&](const VendorChannel& c) { return VendorJobEnd(c, busy); });
+}
+
+static void StatusPart3(const char* text)
+{
+    SendMessageA(hStatusBar, SB_SETTEXTA, 3, reinterpret_cast<LPARAM>(text));
+}
+
+int WaitForJobEnd(const Word* cancel, unsigned timeLimitMs)
+{
+    DWORD start = GetTickCount();
+    int busy = 1, ended = 0;
+    while (Ports[IF_USB].connected == 1 && StopRequest != 3 && !(cancel && *cancel) &&
+           !(timeLimitMs && GetTickCount() - start > timeLimitMs) && GetJobEndCommand(&busy)) {
+        if (!busy) {
+            ended = 1;
+            break;
+        }
+        StatusPart3("GET_JOB_END RETRY");
+        Sleep(1);
+    }
+    StatusPart3("                 ");
+    return ended;
+}
+
+int MibReferCycle()
+{
+    Exchange e;
+    int code = Begin(&e);
+    if (code != 0) {
+        Report(VENDOR_MIB_SET, code);
+        MibRequestCounter = 1;
+        return 0;
+    }
+    int counter = MibRequestCounter;
+    MibCycleResult result;
+    int ok = MibCycle(e.channel, &counter, &result);
+    End(&e);
+    MibRequestCounter = counter;
+    for (const std::string& line : result.errors)
+        AppendDisplayLine(line.c_str());
+    if (result.logged)
+        ConnectionLogMessage("%s", result.value.c_str());
+    return ok;
+}

@@ -1,0 +1,53 @@
+#include "ports/ieee1394/ieee1394_pure.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A literal with its embedded NULs, without the one the compiler adds.
+template <size_t N>
+std::string Names(const char (&text)[N]) {
+    return std::string(text, N - 1);
+}
+
+std::vector<std::string> List(const std::string& names) {
+    PortName list[PORT_LIST_CAP];
+    int count = PortListFromNames(names.data(), names.size(), list);
+    return std::vector<std::string>(list, list + count);
+}
+
+TEST(Ieee1394PortList, TakesFourCharacterLptNamesButLpt1InTheListedOrder) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ((V{"LPT2", "LPT3"}), List(Names("LPT1\0LPT2\0COM1\0LPT10\0LPT3\0LPT\0")));
+    EXPECT_EQ(V{}, List(Names("COM1\0LPT1\0")));
+    EXPECT_EQ(V{}, List(""));
+    std::string many;
+    for (char c = '2'; c <= '9'; c++) many += std::string("LPT") + c + '\0';
+    many += Names("LPTA\0LPTB\0LPTC\0");
+    V first10 = List(many);
+    ASSERT_EQ(10u, first10.size());
+    EXPECT_EQ("LPTB", first10.back());
+    // A list the platform cut off without its final NUL ends at its length.
+    EXPECT_EQ(V{"LPT4"}, List(Names("LPT4\0LPT")));
+}
+
+TEST(Ieee1394ZeroFilter, EveryZeroByteGoesTheRestKeepsItsOrder) {
+    struct Case {
+        std::string read, delivered;
+    } cases[] = {
+        {std::string("\x41\x00\x42\x00", 4), "AB"},
+        {std::string("\x00\x41\x00\x42", 4), "AB"},  // a leading zero no longer loses the answer
+        {std::string(3, '\0'), ""},
+        {"@PJL", "@PJL"},
+    };
+    for (Case& c : cases) {
+        std::string bytes = c.read;
+        int n = ZeroFilter(reinterpret_cast<unsigned char*>(&bytes[0]), int(bytes.size()));
+        EXPECT_EQ(c.delivered, bytes.substr(0, n));
+    }
+}
+
+}  // namespace

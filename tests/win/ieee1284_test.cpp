@@ -1,0 +1,177 @@
+#include "tests/win/harness.h"
+#include "common/resource.h"
+#include "common/state.h"
+#include "ports/ieee1284/ieee1284.h"
+#include "send/engine.h"
+#include "sim/device_host.h"
+#include "sim/parallel.h"
+#include <gtest/gtest.h>
+#include <string>
+
+static std::string Pattern(size_t size) {
+  std::string s(size, '\0');
+  for (size_t i = 0; i < size; i++) s[i] = (char)(i * 7 + i / 251);
+  return s;
+}
+
+// The simulated printer behind "\\.\KELVLPT1", its parallel port answering the driver's requests.
+class Ieee1284 : public AppTest {
+ protected:
+  void BeforeStart() override {
+    ParallelReset(&port);
+    SimDeviceSetup s;
+    s.name = s.dosName = "KELVLPT1";
+    s.control = ParallelControl;
+    s.controlState = &port;
+    s.printer = &printer;
+    device = SimDeviceStart(s);
+    ASSERT_TRUE(device != NULL);
+  }
+  void TearDown() override {
+    SimDeviceSetReading(device, 1);
+    AppTest::TearDown();
+    SimDeviceStop(device);
+  }
+  // Ctrl+L, the options set, OK; the dialog's end.
+  void Open(bool bidirectional, bool check = false, bool comp = false) {
+    PostCommand(IDM_IEEE1284);
+    HWND dlg = WaitDialog("IEEE1284(Centro)");
+    ASSERT_TRUE(dlg != NULL);
+    SetCheck(dlg, IDC_1284_BIDIR, bidirectional);
+    SetCheck(dlg, IDC_1284_CHECK, check);
+    SetCheck(dlg, comp ? IDC_1284_COMP : IDC_1284_ECP, true);
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg, 10000));
+  }
+  void Connect(bool bidirectional = false, bool check = false) {
+    Open(bidirectional, check);
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].connected == 1; })) << LogDump();
+  }
+  void Disconnect() {
+    int closed = LineCount("IEEE1284:Port Close.");
+    PostCommand(IDM_DISCONNECT);
+    ASSERT_TRUE(WaitLine("IEEE1284:Port Close.", closed + 1)) << LogDump();
+  }
+  std::string Received() {
+    SimDeviceLock(device);
+    std::string kept = printer.kept;
+    SimDeviceUnlock(device);
+    return kept;
+  }
+  void StartStuckJob(const std::string& path) {
+    SimDeviceSetReading(device, 0);
+    BytesSent = 0;
+    HWND dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+    DropOnDialog(dlg, {path});
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].sending == 1 && BytesSent > 0; })) << LogDump();
+  }
+  ParallelDevice port;
+  Printer printer;
+  SimDevice* device = NULL;
+};
+
+// With the device defined the setup touches nothing; the port opens in ECP mode with a
+// block length of 1024, shows the device ID, and files arrive byte-exact in any chunk size.
+TEST_F(Ieee1284, ConnectsInEcpShowsTheDeviceIdAndSendsFilesByteExact) {
+  Connect();
+  EXPECT_EQ("IEEE1284  Mode = ECP ", StatusText(0));
+  EXPECT_EQ(3u, port.mode);
+  EXPECT_EQ(1024u, port.blockLength);
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, sizeof system);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((std::string(system) + "\\Kelvane.dat").c_str()));
+  PostCommand(IDM_DEVICE_ID);
+  EXPECT_TRUE(WaitLine("MFG = Tarvex")) << LogDump();
+  EXPECT_TRUE(WaitLine("CLS = PRINTER")) << LogDump();
+
+  std::string data = Pattern(100000), expected;
+  std::string path = File("data.bin", data);
+  for (const char* kbytes : {"1", "3", "64"}) {
+    SimDeviceFailNextWrite(device, ERROR_BUSY);  // retried, not reported
+    ASSERT_TRUE(RunJob({path}, 1, kbytes)) << kbytes;
+    expected += data;
+    EXPECT_TRUE(WaitFor([&] { return Received().size() >= expected.size(); })) << kbytes;
+  }
+  EXPECT_TRUE(Received() == expected);
+  EXPECT_EQ(3u, LinesWith("IEEE1284:Data Send End.").size()) << LogDump();
+  HWND keys = OpenKeyInputDialog(0, 0, 2);
+  ASSERT_TRUE(keys);
+  TypeChars(GetDlgItem(keys, IDC_KEY_ENTRY), "k");
+  EXPECT_TRUE(WaitFor([&] { return Received() == expected + "k"; })) << "a keystroke goes out at once";
+  PostMessageA(keys, WM_CLOSE, 0, 0);
+  Disconnect();
+}
+
+// Each connection asks again; what the printer refuses decides the mode and the device ID.
+TEST_F(Ieee1284, RefusedModesAndDeviceIds) {
+  port.refuseEcp = 1;
+  port.deviceId = "MDL:X1";
+  Connect();
+  EXPECT_EQ("IEEE1284  Mode = COMP", StatusText(0));
+  EXPECT_EQ(2u, port.mode);
+  PostCommand(IDM_DEVICE_ID);
+  EXPECT_TRUE(WaitLine("MDL = X1")) << LogDump();
+  Disconnect();
+
+  const struct {
+    const char* name;
+    uint32_t idError, reportedSize;
+  } refused[] = {{"refused", 31, 0}, {"oversized", 0, 64 * 1024 + 1}};
+  for (const auto& c : refused) {
+    port.idError = c.idError;
+    port.reportedIdSize = c.reportedSize;
+    Connect();
+    int shown = LineCount("GetDeviceID NG.");
+    PostCommand(IDM_DEVICE_ID);
+    EXPECT_TRUE(WaitLine("GetDeviceID NG.", shown + 1)) << c.name << LogDump();
+    Disconnect();
+  }
+
+  port.refuseComp = 1;
+  Open(false);
+  EXPECT_TRUE(WaitLine("IEEE1284:Not Open.")) << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>Mord set NG.[ErrorNo=50]")) << LogDump();
+  EXPECT_EQ(0, Ports[IF_IEEE1284].connected);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Ieee1284Port);
+  // Nothing was left open: the device, opened without sharing, opens again.
+  port.refuseComp = port.refuseEcp = 0;
+  Connect();
+  EXPECT_EQ("IEEE1284  Mode = ECP ", StatusText(0));
+}
+
+// A printer that never answers and stops reading: the job stops without an error line,
+// the window and the receive thread keep running, and Ctrl+D closes at once.
+TEST_F(Ieee1284, SilentPrinterStopDuringAPendingWriteAndBusyKeys) {
+  Connect(true);
+  StartStuckJob(File("big.bin", Pattern(4 << 20)));
+  HWND dlg = OpenKeyInputDialog(0, 0, 2);
+  ASSERT_TRUE(dlg);
+  TypeChars(GetDlgItem(dlg, IDC_KEY_ENTRY), "q");
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR> Port Busy.")) << LogDump();
+  PostMessageA(dlg, WM_CLOSE, 0, 0);
+  PostCommand(IDM_STOP);
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>Data Send NG.")) << LogDump();
+  EXPECT_TRUE(LinesWith("Data Write NG").empty()) << LogDump();
+  EXPECT_TRUE(LinesWith("Time Out").empty()) << LogDump();
+  SimDeviceSetReading(device, 1);
+  DWORD start = GetTickCount();
+  Disconnect();
+  EXPECT_LT(GetTickCount() - start, 3000u);
+  EXPECT_EQ(NULL, FindWindowA(NULL, "Error")) << "no circuit error for a disconnection";
+}
+
+// A malformed answer during a job: the error line, reception stops, the job ends.
+TEST_F(Ieee1284, StringCheckErrorMidJob) {
+  Connect(true, true);
+  StartStuckJob(File("big.bin", Pattern(4 << 20)));
+  SimDeviceSend(device, "\r\n");
+  SimDeviceSetReading(device, 1);
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>StringCheck Error")) << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>Data Send NG.")) << LogDump();
+  EXPECT_EQ(0, Ports[IF_IEEE1284].receiveRun);
+}

@@ -1,0 +1,16 @@
+// The far end of a simulated COM port, for the Win32 tests and the benchmark: the native
+// simulator (build/native/tarvex-sim), started through Wine, plays the printer on a pty
+// that the prefix maps to COM<n>, and answers requests on a loopback connection (see
+// sim/serial.h for the requests). It ends when that connection closes.
+#pragma once
+#include <string>
+
+bool FarEndStart(int com);  // true once the simulator serves the port
+void FarEndStop();
+// One request, its answer line ("" when none came within the bound).
+std::string FarEndAsk(const std::string& request, int ms = 5000);
+long long FarEndBytes();                  // received since the last reset
+unsigned long long FarEndHash();          // FNV-1a 64 of those bytes
+std::string FarEndReceived();             // the kept bytes
+// Lists "COM<n>:" among the spooler's ports, or takes it off again.
+void ListComPort(int com, bool listed);

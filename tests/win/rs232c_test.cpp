@@ -1,0 +1,204 @@
+// The RS-232C driver against the simulated printer on a real COM port: COM10, a pty that
+// the native simulator serves on the far side.
+#include "tests/win/harness.h"
+#include "tests/win/rs232c_far_end.h"
+#include "common/resource.h"
+#include "common/settings.h"
+#include "common/state.h"
+#include "ports/rs232c/rs232c.h"
+#include "send/engine.h"
+#include "sim/printer.h"
+
+const int COM = 10;
+
+class Rs232c : public AppTest {
+ protected:
+  void BeforeStart() override {
+    ListComPort(COM, true);
+    ASSERT_TRUE(FarEndStart(COM)) << "the native simulator did not start: build/native/tarvex-sim";
+  }
+  void TearDown() override {
+    FarEndAsk("pause 0");  // a printer that takes nothing would hold up the shutdown
+    FarEndAsk("send 11");
+    AppTest::TearDown();
+    FarEndStop();
+    ListComPort(COM, false);
+    DirectWritePatienceMs = 10000;
+  }
+  HWND OpenDialog() {
+    PostCommand(IDM_RS232C);
+    return WaitDialog("RS-232C");
+  }
+  static void Choose(HWND dlg, int id, const char* label) {
+    LRESULT index = SendDlgItemMessageA(dlg, id, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)label);
+    ASSERT_NE(CB_ERR, index) << label;
+    SendDlgItemMessageA(dlg, id, CB_SETCURSEL, index, 0);
+  }
+  // The dialog as a user fills it; flow "NO" lets every byte value through both ways.
+  void Confirm(bool bidirectional, const char* interval = "500ms", const char* flow = "NO") {
+    HWND dlg = OpenDialog();
+    ASSERT_TRUE(dlg);
+    Choose(dlg, IDC_RS_PORT, "COM10");
+    Choose(dlg, IDC_RS_FLOW, flow);
+    Choose(dlg, IDC_RS_INTERVAL, interval);
+    SetCheck(dlg, IDC_RS_BIDIR, bidirectional);
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+  }
+  void Connect(bool bidirectional, const char* interval = "500ms", const char* flow = "NO") {
+    Confirm(bidirectional, interval, flow);
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
+  }
+  // Starts a job of one file and returns while it runs.
+  void StartJob(const std::string& path, const char* blockSize, int timeOutSeconds = 0) {
+    HWND dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+    DropOnDialog(dlg, {path});
+    SetText(dlg, IDC_BLK_SIZE, blockSize);
+    SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
+    if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+  }
+  bool NoCircuitErrorBox(int ms) { return WaitDialog("Error", ms) == NULL; }
+};
+
+TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
+  HWND dlg = OpenDialog();
+  ASSERT_TRUE(dlg);
+  ASSERT_EQ(COM, SendDlgItemMessageA(dlg, IDC_RS_PORT, CB_GETCOUNT, 0, 0));
+  EXPECT_EQ("COM1", Text(dlg, IDC_RS_PORT));
+  for (auto [id, shown] : {std::pair<int, const char*>{IDC_RS_BAUD, "9600"}, {IDC_RS_DATA_BITS, "8"},
+                           {IDC_RS_PARITY, "NO"}, {IDC_RS_STOP_BITS, "1"}, {IDC_RS_FLOW, "XON/XOFF"},
+                           {IDC_RS_INTERVAL, "500ms"}})
+    EXPECT_EQ(shown, Text(dlg, id));
+  EXPECT_FALSE(IsChecked(dlg, IDC_RS_CHECK));
+  // The port refuses 4 data bits: the open fails and lets the port go.
+  Choose(dlg, IDC_RS_PORT, "COM10");
+  Choose(dlg, IDC_RS_DATA_BITS, "4 *");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_TRUE(WaitLine("RS232C:Not Open.")) << LogDump();
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Port open NG.[ErrorNo=50]")) << LogDump();
+  EXPECT_EQ(0, Ports[IF_RS232C].connected);
+
+  dlg = OpenDialog();
+  ASSERT_TRUE(dlg);
+  for (auto [id, label] : {std::pair<int, const char*>{IDC_RS_PORT, "COM10"}, {IDC_RS_BAUD, "19200"},
+                           {IDC_RS_DATA_BITS, "7"}, {IDC_RS_PARITY, "EVEN"}, {IDC_RS_STOP_BITS, "2"},
+                           {IDC_RS_FLOW, "XON/XOFF"}})
+    Choose(dlg, id, label);
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
+  EXPECT_TRUE(HasLine("RS232C:Port = COM10"));
+  EXPECT_EQ("RS232C         ", StatusText(0));
+  DCB dcb = {};
+  dcb.DCBlength = sizeof dcb;
+  ASSERT_TRUE(GetCommState(Port.device, &dcb));
+  EXPECT_EQ(19200u, dcb.BaudRate);  // a pty keeps 8 bits and no parity whatever it is told
+  EXPECT_EQ(TWOSTOPBITS, dcb.StopBits);
+  EXPECT_TRUE(dcb.fOutX && dcb.fInX);
+  EXPECT_EQ(13, Rs232cBaudrate);
+
+  Confirm(false);
+  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Already Opened.")) << LogDump();
+  EXPECT_EQ(1, Ports[IF_RS232C].connected);
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitLine("RS232C:Port Close."));
+  EXPECT_EQ(0, Ports[IF_RS232C].connected);
+}
+
+TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExact) {
+  Connect(true, "1sec ");
+  std::string data = FloodBytes(300001, 3);
+  std::string path = File("data.bin", data);
+  for (const char* blockSize : {"1", "64"}) {
+    FarEndAsk("reset");
+    ASSERT_TRUE(RunJob({path}, 1, blockSize)) << LogDump();
+    EXPECT_TRUE(WaitFor([&] { return FarEndBytes() >= (long long)data.size(); })) << blockSize << LogDump();
+    EXPECT_EQ(Fnv1a64(data.data(), data.size()), FarEndHash()) << blockSize;
+  }
+  EXPECT_EQ(2, (int)LinesWith("SendTime").size()) << LogDump();
+
+  FarEndAsk("reset");
+  HWND dlg = OpenKeyInputDialog(0, 0, 2);  // character unit
+  ASSERT_TRUE(dlg);
+  TypeChars(GetDlgItem(dlg, IDC_KEY_ENTRY), "k\x1b");
+  lstrcpyA(FunctionKeys[0], "F1\\x00\\r");
+  SendMessageA(dlg, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(DialogGone(dlg));
+  PostCommand(IDM_FKEY_FIRST);
+  std::string typed("k\x1b" "F1\x00\r", 6);
+  EXPECT_TRUE(WaitFor([&] { return FarEndReceived() == typed; })) << FarEndReceived().size();
+
+  // 6000 bytes waiting come in whole on one look at the port, not one interval apart.
+  std::string capture = folder + "\\answer.bin";
+  ASSERT_TRUE(StartCapture(capture));
+  RcvDsp = 0;  // shown, the first chunk would take seconds on its way through the log
+  ASSERT_EQ("ok", FarEndAsk("flood 6000 9"));
+  ASSERT_TRUE(WaitFor([] { return StatusText(2) != "Write          0 ( byte )"; }, 5000));
+  EXPECT_TRUE(WaitFor([] { return StatusText(2) == "Write       6000 ( byte )"; }, 600)) << StatusText(2);
+  PostCommand(IDM_SAVE_END);
+  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 0; }));
+  std::string captured = ReadBytes(capture);
+  EXPECT_TRUE(captured == FloodBytes(6000, 9)) << captured.size() << " bytes captured";
+}
+
+TEST_F(Rs232c, APrinterThatTakesNothingEndsTheFileAndTheKeyInTimeWhileTheWindowRuns) {
+  Connect(false, "500ms", "XON/XOFF");
+  FarEndAsk("pause 1");
+  StartJob(File("big.bin", std::string(1 << 20, 'b')), "64", 1);
+  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Send Data Time Out.", 1, 8000)) << LogDump();
+  EXPECT_TRUE(JobEnded()) << LogDump();
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
+
+  // The printer holds XOFF: a function key cannot go out, and the window must not wait
+  // for it beyond its patience.
+  ASSERT_EQ("ok", FarEndAsk("send 13"));
+  DirectWritePatienceMs = 1500;
+  lstrcpyA(FunctionKeys[0], "stuck");
+  PostCommand(IDM_FKEY_FIRST);
+  Sleep(300);
+  DWORD_PTR result;
+  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result)) << "the window froze";
+  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=121]", 1, 5000)) << LogDump();
+  EXPECT_EQ(1, Ports[IF_RS232C].connected);
+}
+
+TEST_F(Rs232c, ALineDropShowsTheCircuitErrorOnceAndAJobAfterItEndsWithTheWriteError) {
+  Connect(true, "50ms ");
+  ASSERT_EQ("ok", FarEndAsk("drop"));
+  EXPECT_EQ("The circuit error occurred. Please re-connect. Circuit error.", AnswerMessageBox("Error", IDOK));
+  EXPECT_TRUE(NoCircuitErrorBox(500));
+  EXPECT_EQ(1, Ports[IF_RS232C].connected);
+  EXPECT_EQ(0, Ports[IF_RS232C].receiveRun);
+
+  StartJob(File("after.bin", "after the drop"), "1");
+  EXPECT_TRUE(JobEnded(5000)) << "a write refused at once must not be tried forever" << LogDump();
+  EXPECT_EQ(1u, LinesWith("RS232C:(1)<ERROR>Data Write NG.[ErrorNo=").size()) << LogDump();
+  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
+
+  PostCommand(IDM_DISCONNECT);
+  ASSERT_TRUE(WaitLine("RS232C:Port Close."));
+  Connect(false);  // the printer is back on a fresh line
+}
+
+TEST_F(Rs232c, DisconnectingDuringAJobAndAReadShowsNoErrorAndFreesThePort) {
+  Connect(true, "50ms ");
+  FarEndAsk("pause 1");
+  StartJob(File("big.bin", std::string(1 << 20, 'd')), "64");
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].sending == 1; }));
+  FarEndAsk("flood 200000 5");
+  Sleep(300);
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitLine("RS232C:Port Close.")) << LogDump();
+  EXPECT_TRUE(JobEnded(5000)) << LogDump();
+  EXPECT_TRUE(NoCircuitErrorBox(1000)) << LogDump();
+  EXPECT_TRUE(LinesWith("Data Write NG").empty()) << LogDump();
+
+  FarEndAsk("pause 0");
+  Connect(false);
+  EXPECT_TRUE(NoCircuitErrorBox(300));
+}

@@ -1,0 +1,335 @@
+// The USB printer driver against simulated USB printers on the simulated bus: the access
+// layer on its own, then the real window as a user drives it.
+#include "tests/win/harness.h"
+#include "common/resource.h"
+#include "common/state.h"
+#include "ports/usb/usb.h"
+#include "send/engine.h"
+#include "send/frame.h"
+#include "sim/bus.h"
+#include "sim/device_host.h"
+#include "sim/usb_printer.h"
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct SimUsb {
+  UsbPrinter printer;
+  SimDevice* device = nullptr;
+  int node = 0;
+};
+
+// Printers served on the bus by number; their ports are USB%03u of their port numbers.
+class UsbBus {
+ public:
+  ~UsbBus() { Stop(); }
+  SimUsb* Add(const std::string& model, uint32_t port) {
+    auto p = std::make_unique<SimUsb>();
+    p->printer = MakeUsbPrinter(model, port);
+    if (model.empty()) UsbFailRequests(p->printer, USB_REQUEST_DEVICE_ID, 31, 1000);  // no ID to be had
+    SimDeviceSetup s;
+    s.name = SimBusPrinterName((int)printers.size() + 1);
+    s.pipes = kSimPipeUsb;
+    s.control = UsbPrinterControl;
+    s.controlState = &p->printer;
+    s.printer = &p->printer.model;
+    p->device = SimDeviceStart(s);
+    if (!p->device || !SimBusStart()) return nullptr;
+    SimBusNodeSetup n;
+    n.device = s.name;
+    n.portNumber = (int)port;
+    n.description = model;
+    p->node = SimBusAdd(n);
+    printers.push_back(std::move(p));
+    return printers.back().get();
+  }
+  void Stop() {
+    SimBusStop();
+    for (auto& p : printers) SimDeviceStop(p->device);
+    printers.clear();
+  }
+  std::vector<std::unique_ptr<SimUsb>> printers;
+};
+
+// What the printer's model holds, read under the device's lock.
+std::string Received(SimUsb* p) {
+  SimDeviceLock(p->device);
+  std::string kept = p->printer.model.kept;
+  SimDeviceUnlock(p->device);
+  return kept;
+}
+
+template <class F>
+void Change(SimUsb* p, F change) {
+  SimDeviceLock(p->device);
+  change(p->printer);
+  SimDeviceUnlock(p->device);
+}
+
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; i++) bytes[i] = (char)(i * 7 % 61);
+  return bytes;
+}
+
+}  // namespace
+
+// The access layer alone: no window, no app start.
+TEST(UsbAccess, PortsByWholeNumberRequestsTransfersAndReopenAfterUnplug) {
+  UsbBus bus;
+  SimUsb* one = bus.Add("X1", 1);
+  SimUsb* port257 = bus.Add("X257", 257);
+  ASSERT_TRUE(one && port257);
+
+  HANDLE h, h257;
+  ASSERT_EQ(UsbAccessOpen(&h257, "USBTST2", "USB257"), 0);
+  ASSERT_EQ(UsbAccessOpen(&h, "USBTST2", "USB001"), 0);
+  HANDLE none;
+  EXPECT_EQ(UsbAccessOpen(&none, "USBTST2", "usb001"), USB_BAD_ARGUMENT);
+  EXPECT_EQ(none, INVALID_HANDLE_VALUE);
+
+  unsigned char id[1025] = {};
+  DWORD count = 0;
+  ASSERT_EQ(UsbAccessGetDeviceId(h257, id, 1024, &count, 3000), 0);
+  EXPECT_EQ(std::string((char*)id, count), UsbDeviceIdText("X257"));
+
+  // A request that fails once is sent again after a reopen; the status byte is kept.
+  Change(one, [](UsbPrinter& p) { p.status = 0x5A; UsbFailRequests(p, USB_REQUEST_VENDOR_GET, 1784, 1); });
+  unsigned char answer[4] = {};
+  EXPECT_EQ(UsbAccessReadStatus(h, answer), 0);
+  EXPECT_EQ(answer[0], 0x5A);
+  Change(one, [](UsbPrinter& p) { UsbFailRequests(p, USB_REQUEST_VENDOR_SET, 31, 2); });
+  EXPECT_EQ(UsbAccessClearBuffer(h, answer), USB_REQUEST_FAILED);
+
+  // Unplugged and plugged back: the next request finds the printer again.
+  SimDeviceVanish(one->device);
+  ASSERT_TRUE(SimDeviceReturn(one->device));
+  EXPECT_EQ(UsbAccessClearBuffer(h, answer), 0);
+
+  // A write moves every byte, or says it did not.
+  std::string data = Pattern(10000);
+  DWORD written = 0;
+  EXPECT_EQ(UsbAccessWrite(h, (const unsigned char*)data.data(), (DWORD)data.size(), &written, 0), 0);
+  EXPECT_EQ(written, data.size());
+  EXPECT_TRUE(WaitFor([&] { return Received(one) == data; }));
+  SimDeviceSetReading(one->device, 0);
+  std::string big = Pattern(1 << 20);
+  EXPECT_EQ(UsbAccessWrite(h, (const unsigned char*)big.data(), (DWORD)big.size(), &written, 300), USB_TRANSFER_FAILED);
+  EXPECT_LT(written, big.size());
+  SimDeviceSetReading(one->device, 1);
+
+  unsigned char in[64];
+  DWORD read = 99;
+  EXPECT_EQ(UsbAccessRead(h, in, sizeof in, &read, 500), 0);
+  EXPECT_EQ(read, 0u);
+
+  EXPECT_EQ(UsbAccessClose(h), 0);
+  EXPECT_EQ(UsbAccessClose(h), USB_BAD_HANDLE);
+  EXPECT_EQ(UsbAccessReadStatus(h, answer), USB_BAD_HANDLE);
+  EXPECT_EQ(UsbAccessGetDeviceId((HANDLE)0x1234, id, 1024, &count, 100), USB_BAD_HANDLE);
+  EXPECT_EQ(UsbAccessClose(h257), 0);
+}
+
+class UsbTest : public AppTest {
+ protected:
+  void TearDown() override {
+    UsbWriteStart = WriteFileEx;
+    UsbJobEndQuery = nullptr;
+    GetJobEndCheck = 0;
+    DirectWritePatienceMs = 10000;
+    AppTest::TearDown();
+    bus.Stop();
+  }
+  // Ctrl+U, the dialog with the chosen text; true once connected.
+  bool Connect(const std::string& text, bool bidirectional = false, bool status = false) {
+    PostCommand(IDM_USB);
+    HWND dlg = WaitDialog("USB printer name selection", 10000);
+    if (!dlg) return false;
+    SetText(dlg, IDC_USB_PRINTER, text);
+    SetCheck(dlg, IDC_USB_BIDIR, bidirectional);
+    SetCheck(dlg, IDC_USB_STATUS, status);
+    Click(dlg, IDOK);
+    return DialogGone(dlg) && WaitFor([] { return Ports[IF_USB].connected == 1; });
+  }
+  void Disconnect() {
+    PostCommand(IDM_DISCONNECT);
+    ASSERT_TRUE(WaitLine("USB:Port Close"));
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_USB].connected == 0 && ConnectionBlockOf()->usbHandle == INVALID_HANDLE_VALUE; }));
+  }
+  static ConnectionBlock* ConnectionBlockOf() { return UsbBlock; }
+  // A job that cannot end by itself: the printer reads nothing.
+  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
+    SimDeviceSetReading(p->device, 0);
+    HWND dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+    DropOnDialog(dlg, {path});
+    SetText(dlg, IDC_BLK_SIZE, "64");
+    SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
+    if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
+    Click(dlg, IDOK);
+    ASSERT_TRUE(DialogGone(dlg));
+    ASSERT_TRUE(WaitFor([] { return !LinesWith("SendDataSize").empty(); }));
+    Sleep(500);
+    ASSERT_TRUE(SendThreadHandle != NULL);
+  }
+  UsbBus bus;
+};
+
+// Models listed, the exact one chosen, its ID shown, files byte-exact, a job cancelled in
+// time, the keyboard refused during a job, and a clean close.
+TEST_F(UsbTest, ListsByModelConnectsTheChosenOneSendsAndCancels) {
+  PostCommand(IDM_USB);
+  EXPECT_NE(AnswerMessageBox("Error", IDOK).find("There is no printer which can be opened by USB."), std::string::npos);
+
+  bus.Add("X10", 1);
+  bus.Add("X1", 2);
+  SimUsb* chosen = bus.Add("X1", 3);
+  bus.Add("", 4);
+  PostCommand(IDM_USB);
+  HWND dlg = WaitDialog("USB printer name selection", 10000);
+  ASSERT_TRUE(dlg);
+  HWND combo = GetDlgItem(dlg, IDC_USB_PRINTER);
+  std::vector<std::string> listed;
+  for (int i = 0; i < (int)SendMessageA(combo, CB_GETCOUNT, 0, 0); i++) {
+    char text[260] = "";
+    SendMessageA(combo, CB_GETLBTEXT, i, (LPARAM)text);
+    listed.push_back(text);
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{"X10", "X1", "X1", "No DeviceID "}));
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg));
+
+  ASSERT_TRUE(Connect("X1")) << LogDump();
+  EXPECT_STREQ(UsbBlock->portName, "USB003");
+  EXPECT_EQ(LinesWith("USB:Open Handle = ").size(), 1u) << LogDump();
+
+  PostCommand(IDM_DEVICE_ID);
+  ASSERT_TRUE(WaitLine("Compatible IDs = ")) << LogDump();
+  EXPECT_TRUE(HasLine("IDNum = " + std::to_string(UsbDeviceIdText("X1").size()))) << LogDump();
+  for (const char* line : {"Manufacturer = Tarvex", "Command Set = PJL,PCL", "Model = X1",
+                           "Class = PRINTER", "Device Description = Tarvex X1", "Hardware IDs = "})
+    EXPECT_TRUE(HasLine(line)) << line << LogDump();
+
+  // Several block sizes (KiB), a delay: every byte, in order.
+  UsbBlock->delayUsb = 20;
+  std::string sent;
+  for (const char* size : {"1", "3", "64"}) {
+    std::string data = Pattern(20000 + sent.size());
+    ASSERT_TRUE(RunJob({File(std::string("f") + size, data)}, 1, size)) << LogDump();
+    sent += data;
+  }
+  EXPECT_TRUE(WaitFor([&] { return Received(chosen).size() == sent.size(); }));
+  EXPECT_TRUE(Received(chosen) == sent);
+  EXPECT_EQ(LinesWith("USB:Data Send End.").size(), 3u) << LogDump();
+
+  // Job cancel while the printer reads nothing: served within a wait slice.
+  StartStuckJob(chosen, File("big.bin", Pattern(4 << 20)));
+  HWND key = OpenKeyInputDialog(0, 0, 2);
+  ASSERT_TRUE(key);
+  TypeChars(GetDlgItem(key, IDC_KEY_ENTRY), "q");
+  EXPECT_TRUE(HasLine("<ERROR> Port Busy.")) << LogDump();
+  Click(key, IDCANCEL);
+  DWORD start = GetTickCount();
+  PostCommand(IDM_JOB_CANCEL);
+  ASSERT_TRUE(WaitFor([] { return SendThreadHandle == NULL; }, 5000)) << LogDump();
+  EXPECT_LT(GetTickCount() - start, 1000u);  // 200 ms of the send's wait plus the window's and job's own steps
+  EXPECT_TRUE(WaitLine("USB:<ERROR>Data Send NG.")) << LogDump();
+  SimDeviceSetReading(chosen->device, 1);
+
+  Disconnect();
+  EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
+}
+
+// A printer that stops reading, fails at write start, vanishes mid-job, or never says it
+// may be read: each ends as the user expects, with no stray box and no crash.
+TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
+  SimUsb* p = bus.Add("X1", 1);
+  ASSERT_TRUE(Connect("X1", true, true)) << LogDump();
+
+  // Status 0 forever: nothing read, nothing logged.
+  Change(p, [](UsbPrinter& u) { u.status = 0; });
+  SimDeviceSend(p->device, "unseen");
+  Sleep(1500);
+  EXPECT_TRUE(LinesWith("unseen").empty());
+  size_t lines = LogLines().size();
+
+  // The time-out on: the stuck piece ends with its line.
+  StartStuckJob(p, File("stuck.bin", Pattern(1 << 20)), 1);
+  EXPECT_TRUE(WaitLine("USB:<ERROR>Send Data Time Out.", 1, 5000)) << LogDump();
+  ASSERT_TRUE(JobEnded());
+  SimDeviceSetReading(p->device, 1);
+  EXPECT_GT(LogLines().size(), lines);
+
+  // Errors at write start give their lines and the circuit box.
+  struct Case { DWORD error; const char* line; } cases[] = {
+      {234, "USB:(%d)<ERROR> Data Send NG. (Overflow) [ErrNo=234]"},
+      {1784, "USB:(%d)<ERROR> Data Send NG. (Unsettled asynchronous I/O remains in large quantities.) [ErrNo=1784]"},
+      {8, "USB:(%d)<ERROR> Data Send NG. (Unsettled asynchronous I/O remains in large quantities.) [ErrNo=8]"},
+  };
+  static DWORD failWith;
+  UsbWriteStart = [](HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) -> BOOL {
+    SetLastError(failWith);
+    return FALSE;
+  };
+  for (const Case& c : cases) {
+    failWith = c.error;
+    HWND dlg = OpenBlockDialog();
+    ASSERT_TRUE(dlg);
+    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+    DropOnDialog(dlg, {File("e.bin", "abc")});
+    Click(dlg, IDOK);
+    EXPECT_NE(AnswerMessageBox("Error", IDOK).find("Circuit error."), std::string::npos) << c.error;
+    ASSERT_TRUE(JobEnded()) << LogDump();
+    std::string want = c.line;
+    want.replace(want.find("%d"), 2, std::to_string(SendCounter));
+    EXPECT_TRUE(HasLine(want)) << want << LogDump();
+    EXPECT_TRUE(HasLine("USB:(" + std::to_string(SendCounter) + ")<ERROR> Send circuit Error. [ErrNo=" +
+                        std::to_string(c.error) + "]")) << LogDump();
+  }
+  UsbWriteStart = WriteFileEx;
+
+  // A printer that never says the job ended: Stop ends the asking.
+  GetJobEndCheck = 1;
+  UsbJobEndQuery = [] { return 1; };
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+  DropOnDialog(dlg, {File("end.bin", "job")});
+  Click(dlg, IDOK);
+  ASSERT_TRUE(WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << LogDump();
+  PostCommand(IDM_STOP);
+  ASSERT_TRUE(JobEnded()) << LogDump();
+  EXPECT_EQ(LineCount("USB:<ERROR>Data Send NG."), 5) << LogDump();
+  GetJobEndCheck = 0;
+
+  // A direct write the printer does not take ends after its bound, as a failure.
+  DirectWritePatienceMs = 500;
+  SimDeviceSetReading(p->device, 0);
+  std::string lump = Pattern(256 << 10);
+  EXPECT_EQ(UsbDriver.directWrite((const unsigned char*)lump.data(), (int)lump.size()), 0);
+  EXPECT_TRUE(HasLine("USB:<ERROR> Send circuit Error. [ErrNo=1460]")) << LogDump();
+  SimDeviceSetReading(p->device, 1);
+
+  // Unplugged mid-job and back: the job ends, the next job cancel's request reopens it.
+  Change(p, [](UsbPrinter& u) { u.status = 1; });
+  StartStuckJob(p, File("unplug.bin", Pattern(1 << 20)));
+  SimDeviceVanish(p->device);
+  AnswerMessageBox("Error", IDOK, 3000);
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  ASSERT_TRUE(SimDeviceReturn(p->device));
+  SimDeviceSetReading(p->device, 1);
+  PostCommand(IDM_JOB_CANCEL);
+  Sleep(500);
+  EXPECT_TRUE(LinesWith("Error:Timeout").empty()) << LogDump();
+  std::string after = Pattern(5000);
+  size_t before = Received(p).size();
+  ASSERT_TRUE(RunJob({File("after.bin", after)})) << LogDump();
+  EXPECT_TRUE(WaitFor([&] { return Received(p).size() == before + after.size(); })) << LogDump();
+
+  // Disconnect while the receive thread reads: no box, a clean close.
+  Disconnect();
+  EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
+  EXPECT_FALSE(WaitDialog("Error", 500));
+}
