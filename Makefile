@@ -6,12 +6,12 @@ deps:
 
 build: deps
 	@tools/wine-prefix
-	cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake -S . -B build/win $(if $(wildcard build/win/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build/win -j2
 	cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build build/native -j2
 
-run: build
+run: deps
 	@tools/run
 
 test: build

@@ -10,6 +10,8 @@ add_library(tarvex_core STATIC ${TARVEX_PURE} ${TARVEX_WIN})
 target_link_libraries(tarvex_core PUBLIC ${win_libs})
 add_library(tarvex_sim STATIC ${TARVEX_SIM} ${TARVEX_SIMWIN})
 target_link_libraries(tarvex_sim PUBLIC tarvex_core ws2_32)
+add_executable(tarvex-sim sim/main.cpp)
+target_link_libraries(tarvex-sim tarvex_sim)
 
 add_executable(Tarvex WIN32 app/main.cpp app/tarvex.rc)
 target_link_libraries(Tarvex tarvex_core)

@@ -1,10 +1,16 @@
 // tarvex-sim: the simulated printer as a stand-alone program, for trying the
-// terminal by hand. Runs until interrupted.
+// terminal by hand. Runs until interrupted (or, with --stdin-stop, until its standard
+// input ends). Built for Windows it also serves the IEEE1284, IEEE1394 and USB devices.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include "sim/devices.h"
+#endif
 
 #include "sim/net.h"
 #include "sim/serial.h"
@@ -24,7 +30,7 @@ void PrintLine(const char* line) {
 struct Options {
   const char* host = "127.0.0.1";
   int port = 9100;
-  int silent = 0, malformed = 0, quiet = 0, readRate = 0;
+  int silent = 0, malformed = 0, quiet = 0, readRate = 0, tcp = 1, stdinStop = 0;
   long long closeAfter = 0;
   long long com = 0, control = 0;  // the serial far end: COM number, test control port
 };
@@ -52,6 +58,8 @@ int Parse(int argc, char** argv, Options* o) {
     else if (!std::strcmp(a, "--silent")) o->silent = 1;
     else if (!std::strcmp(a, "--malformed")) o->malformed = 1;
     else if (!std::strcmp(a, "--quiet")) o->quiet = 1;
+    else if (!std::strcmp(a, "--no-tcp")) o->tcp = 0;
+    else if (!std::strcmp(a, "--stdin-stop")) o->stdinStop = 1;
     else {
       std::fprintf(stderr, "tarvex-sim: bad argument '%s'\n", a);
       return 0;
@@ -84,11 +92,12 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: tarvex-sim [--host 127.0.0.1] [--port 9100] [--silent] [--malformed]\n"
-                 "                  [--close-after N] [--read-rate N] [--quiet] [--com N [--control PORT]]\n");
+                 "                  [--close-after N] [--read-rate N] [--quiet] [--no-tcp] [--stdin-stop]\n"
+                 "                  [--com N [--control PORT]] (not on Windows)\n");
     return 2;
   }
-  int port = SimStart(o.host, o.port);
-  if (!port) {
+  int port = o.tcp ? SimStart(o.host, o.port) : 0;
+  if (o.tcp && !port) {
     std::fprintf(stderr, "tarvex-sim: cannot listen on %s:%d\n", o.host, o.port);
     return 1;
   }
@@ -100,16 +109,30 @@ int main(int argc, char** argv) {
   if (!o.quiet) SimSetEventHandler(PrintLine);
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
-  std::printf("tarvex-sim listening on %s:%d\n", o.host, port);
+  if (o.tcp) std::printf("tarvex-sim listening on %s:%d\n", o.host, port);
+#ifdef _WIN32
+  std::string guide;
+  SimDevicesStart(&guide);
+  std::printf("%s", guide.c_str());
+#endif
   std::fflush(stdout);
+  if (o.stdinStop) {
+    std::thread([] {
+      while (std::fgetc(stdin) != EOF) {
+      }
+      stopRequested = 1;
+    }).detach();
+  }
 #ifndef _WIN32
   if (o.com && !StartSerial(o)) return 1;
   while (!stopRequested && !(o.com && SerialEnded())) NetSleep(100);
   SerialStop();
 #else
   while (!stopRequested) NetSleep(100);
+  SimDevicesStop();
 #endif
   SimStop();
+  if (!o.tcp) return 0;
   SimStats s = SimGetStats();
   std::printf("tarvex-sim stopped: %d connections, %lld bytes, hash %016llx\n", s.connections,
               s.bytes, (unsigned long long)s.hash);
