@@ -216,6 +216,21 @@ int ReceivePause(DWORD ms) {
   return !stopEvent || WaitForSingleObject(stopEvent, ms) == WAIT_TIMEOUT;
 }
 
+int OpenPreamble(int kind, const char* portName) {
+  const char* name = InterfaceName(kind);
+  ConnectionLogMessage("%s:Open Start.", name);
+  if (!portName[0]) {
+    LogMessage("%s:<ERROR>Un-Inputting of PortName or Protocol.", name);
+    return 0;
+  }
+  if (Ports[kind].connected == 1) {
+    LogMessage("%s:<ERROR>Already Opened.", name);
+    return 0;
+  }
+  ConnectionLogMessage("%s:Port = %s", name, portName);
+  return 1;
+}
+
 void CircuitErrorBox() {
   MessageBoxA(hMainWnd, "The circuit error occurred. Please re-connect. Circuit error.", "Error", MB_OK);
 }

@@ -68,6 +68,10 @@ int ReceivePause(DWORD ms);
 // "The circuit error occurred. Please re-connect. Circuit error.", owned by the main window.
 void CircuitErrorBox();
 
+// The steps every port open starts with: the start line, a port name given, not open
+// already, the port line. 0 after the driver's error line.
+int OpenPreamble(int kind, const char* portName);
+
 // The "Interval" combo boxes' eleven five-character labels and their milliseconds.
 struct IntervalChoice {
   const char* label;

@@ -65,16 +65,7 @@ static int ModeSetup() {
 }
 
 int Ieee1284Open() {
-  ConnectionLogMessage("IEEE1284:Open Start.");
-  if (!Ieee1284PortName[0] || !Ieee1284Protocol[0]) {
-    LogMessage("IEEE1284:<ERROR>Un-Inputting of PortName or Protocol.");
-    return 0;
-  }
-  if (Ports[IF_IEEE1284].connected == 1) {
-    LogMessage("IEEE1284:<ERROR>Already Opened.");
-    return 0;
-  }
-  ConnectionLogMessage("IEEE1284:Port = %s", Ieee1284PortName);
+  if (!OpenPreamble(IF_IEEE1284, Ieee1284Protocol[0] ? Ieee1284PortName : "")) return 0;
   if (!Ieee1284IoOpen()) {
     LogMessage("IEEE1284:<ERROR>CreateEvent NG.[ErrorNo=%d]", (int)GetLastError());
     return 0;

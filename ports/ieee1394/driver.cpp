@@ -107,16 +107,7 @@ static int CreateEvents() {
 }
 
 int Ieee1394Open() {
-  ConnectionLogMessage("IEEE1394:Open Start.");
-  if (!Ieee1394PortName[0]) {
-    LogMessage("IEEE1394:<ERROR>Un-Inputting of PortName or Protocol.");
-    return 0;
-  }
-  if (Ports[IF_IEEE1394].connected == 1) {
-    LogMessage("IEEE1394:<ERROR>Already Opened.");
-    return 0;
-  }
-  ConnectionLogMessage("IEEE1394:Port = %s", Ieee1394PortName);
+  if (!OpenPreamble(IF_IEEE1394, Ieee1394PortName)) return 0;
   if (!CreateEvents()) {
     LogMessage("IEEE1394:<ERROR>CreateEvent NG.[ErrorNo=%lu]", GetLastError());
     return 0;

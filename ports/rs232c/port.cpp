@@ -87,16 +87,7 @@ static int OpenFailed(DWORD error) {
 }
 
 int Rs232cOpen() {
-  ConnectionLogMessage("RS232C:Open Start.");
-  if (!Rs232cPortPath[0]) {
-    LogMessage("RS232C:<ERROR>Un-Inputting of PortName or Protocol.");
-    return 0;
-  }
-  if (Ports[IF_RS232C].connected == 1) {
-    LogMessage("RS232C:<ERROR>Already Opened.");
-    return 0;
-  }
-  ConnectionLogMessage("RS232C:Port = %s", Rs232cPortPath);
+  if (!OpenPreamble(IF_RS232C, Rs232cPortPath)) return 0;
   DWORD error;
   HANDLE device = OpenDevice(&error);
   if (device == INVALID_HANDLE_VALUE) return OpenFailed(error);

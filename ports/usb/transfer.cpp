@@ -5,6 +5,7 @@
 // access layer swaps or closes the pipes it holds the pipe gate; transfers then give up
 // what they have pending and start nothing until the gate opens again.
 #include "ports/usb/usb.h"
+#include "common/ui.h"
 
 #include <cstring>
 #include "send/engine.h"
