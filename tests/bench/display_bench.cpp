@@ -1,5 +1,6 @@
 // Display throughput of printable answers: chunks of 4096 bytes handed to the received-data
 // sink from a thread of their own, as a receive thread does, into the shown main window.
+#include "tests/bench/bench.h"
 #include "app/app.h"
 #include "common/settings.h"
 #include "common/state.h"
@@ -18,13 +19,6 @@ static double ProcessCpu() {
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
   ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}}, u = {{user.dwLowDateTime, user.dwHighDateTime}};
   return (k.QuadPart + u.QuadPart) / 1e7;
-}
-
-static double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return (double)count.QuadPart / frequency.QuadPart;
 }
 
 // Printer answers of mixed lengths, some longer than the display width.

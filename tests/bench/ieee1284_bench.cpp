@@ -1,5 +1,6 @@
 // Throughput of the IEEE1284 block sender against a plain overlapped WriteFile loop, both
 // writing 64 MiB to the same simulated printer behind "\\.\KELVLPT1".
+#include "tests/bench/bench.h"
 #include "app/app.h"
 #include "common/state.h"
 #include "ports/ieee1284/ieee1284.h"
@@ -16,13 +17,6 @@ const uint32_t BLOCK = 64 * 1024;
 static SimDevice* device;
 static Printer printer;
 static ParallelDevice port;
-
-static double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return (double)count.QuadPart / frequency.QuadPart;
-}
 
 static long long Arrived() {
   SimDeviceLock(device);
@@ -65,14 +59,7 @@ static bool PlainOpen() {
 static double SendThroughDriver(unsigned char* data) {
   if (!Retried(DriverOpen)) return 0;
   ResetPrinter();
-  ConnectionBlock block = {};
-  block.bytesRead = block.fileSize = TOTAL;
-  FileData = data;
-  BlockSizeBytes = BLOCK;
-  HighSpeed = 1;
-  BytesSent = 0;
-  StopRequest = 0;
-  Ports[IF_IEEE1284].sending = 1;
+  ConnectionBlock block = BlockSendSetup(IF_IEEE1284, data, TOTAL, BLOCK, 1);
   double start = Now();
   int sent = Ieee1284Driver.blockSender(&block, 1);
   double seconds = Finish(start);

@@ -1,5 +1,6 @@
 // Throughput of the RS-232C block sender against a plain WriteFile loop on the same COM
 // port, both sending to the simulated printer on the far end of the pty behind COM10.
+#include "tests/bench/bench.h"
 #include "app/app.h"
 #include "common/state.h"
 #include "ports/rs232c/rs232c.h"
@@ -17,13 +18,6 @@ const uint32_t BLOCK = 64u << 10;
 
 static uint64_t expectedHash;
 
-static double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return (double)count.QuadPart / frequency.QuadPart;
-}
-
 // Seconds until the printer holds every byte, or 0 when they did not all arrive intact.
 static double Arrived(double start) {
   for (DWORD begin = GetTickCount(); FarEndBytes() < (long long)TOTAL && GetTickCount() - begin < 120000;) Sleep(10);
@@ -36,14 +30,7 @@ static double ThroughDriver(unsigned char* data) {
   Rs232cLine = {11, 4, 0, 0, 2, 1};  // 9600 8N1, no flow control: a pty ignores the rate
   if (!Rs232cOpen()) return 0;
   FarEndAsk("reset");
-  ConnectionBlock block = {};
-  block.bytesRead = block.fileSize = TOTAL;
-  FileData = data;
-  BlockSizeBytes = BLOCK;
-  HighSpeed = 1;
-  BytesSent = 0;
-  StopRequest = 0;
-  Ports[IF_RS232C].sending = 1;
+  ConnectionBlock block = BlockSendSetup(IF_RS232C, data, TOTAL, BLOCK, 1);
   double start = Now();
   int sent = Rs232cDriver.blockSender(&block, 1);
   double seconds = sent ? Arrived(start) : 0;

@@ -3,6 +3,7 @@
 // plain blocking send() loop to the same printer. Both are timed from the file on disk
 // to the printer holding every byte (the close waits for it). tests/bench/run starts the
 // printer, runs this with its port and compares the printer's count and hash with ours.
+#include "tests/bench/bench.h"
 #include "app/app.h"
 #include "common/resource.h"
 #include "common/state.h"
@@ -19,13 +20,6 @@
 
 const uint32_t FILE_BYTES = 64u << 20;
 static char path[MAX_PATH], portText[16];
-
-static double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return (double)count.QuadPart / frequency.QuadPart;
-}
 
 static bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 10000) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(1))

@@ -1,6 +1,7 @@
 // Throughput of the USB block sender against a plain overlapped WriteFile loop on the same
 // write pipe, both sending to a simulated USB printer in this process; and the processor
 // time the send thread takes while the printer reads nothing.
+#include "tests/bench/bench.h"
 #include "app/app.h"
 #include "common/state.h"
 #include "ports/usb/usb.h"
@@ -23,13 +24,6 @@ struct Run {
   double seconds;
   bool intact;
 };
-
-static double Now() {
-  LARGE_INTEGER count, frequency;
-  QueryPerformanceCounter(&count);
-  QueryPerformanceFrequency(&frequency);
-  return (double)count.QuadPart / frequency.QuadPart;
-}
 
 static double ThreadCpu(HANDLE thread) {
   FILETIME created, exited, kernel, user;
@@ -61,15 +55,8 @@ static Run Finish(double start) {
 
 static Run SendThroughDriver(unsigned char* data) {
   ResetPrinter();
-  ConnectionBlock block = {};
-  block.bytesRead = block.fileSize = TOTAL;
+  ConnectionBlock block = BlockSendSetup(IF_USB, data, TOTAL, BLOCK, 1);
   block.usbHandle = UsbBlock->usbHandle;
-  FileData = data;
-  BlockSizeBytes = BLOCK;
-  HighSpeed = 1;
-  BytesSent = 0;
-  StopRequest = 0;
-  Ports[IF_USB].sending = 1;
   double start = Now();
   int sent = UsbDriver.blockSender(&block, 1);
   Run run = Finish(start);
@@ -104,14 +91,8 @@ static void Print(const char* name, const Run& run) {
 // The send thread's processor time over 3 s of a printer that reads nothing.
 static double StalledCpu(unsigned char* data) {
   SimDeviceSetReading(device, 0);
-  ConnectionBlock block = {};
-  block.bytesRead = block.fileSize = TOTAL;
-  FileData = data;
-  BlockSizeBytes = BLOCK;
-  BytesSent = 0;
-  StopRequest = 0;
+  ConnectionBlock block = BlockSendSetup(IF_USB, data, TOTAL, BLOCK, HighSpeed);
   TimeOutOn = 0;
-  Ports[IF_USB].sending = 1;
   std::thread sender([&] { UsbDriver.blockSender(&block, 1); });
   HANDLE thread = (HANDLE)sender.native_handle();
   Sleep(500);
