@@ -1,5 +1,5 @@
-// Throughput of the RS-232C block sender against a plain WriteFile loop on the same COM
-// port, both sending to the simulated printer on the far end of the pty behind COM10.
+// Throughput of the RS-232C block sender against plain WriteFile loops on the same COM
+// port, all sending to the simulated printer on the far end of the pty behind COM10.
 #include "tests/bench/bench.h"
 #include "app/app.h"
 #include "common/state.h"
@@ -38,17 +38,25 @@ static double ThroughDriver(unsigned char* data) {
   return seconds;
 }
 
-static double PlainWriteLoop(const unsigned char* data) {
-  HANDLE port = CreateFileA("\\\\.\\COM10", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+// The same port opened the driver's way (overlapped, as its reader needs) or plainly: on
+// Wine only a synchronous handle writes to the pty without a round trip to the server.
+static double PlainWriteLoop(const unsigned char* data, DWORD flags) {
+  HANDLE port = CreateFileA("\\\\.\\COM10", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, flags, NULL);
   if (port == INVALID_HANDLE_VALUE) return 0;
+  OVERLAPPED overlapped = {};
+  OVERLAPPED* record = flags & FILE_FLAG_OVERLAPPED ? &overlapped : NULL;
+  overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
   FarEndAsk("reset");
   double start = Now();
   for (uint32_t done = 0; done < TOTAL;) {
     DWORD written = 0;
-    if (!WriteFile(port, data + done, std::min(BLOCK, TOTAL - done), &written, NULL) || !written) break;
+    BOOL ok = WriteFile(port, data + done, std::min(BLOCK, TOTAL - done), record ? NULL : &written, record);
+    if (record && (ok || GetLastError() == ERROR_IO_PENDING)) ok = GetOverlappedResult(port, record, &written, TRUE);
+    if (!ok || !written) break;
     done += written;
   }
   double seconds = Arrived(start);
+  CloseHandle(overlapped.hEvent);
   CloseHandle(port);
   return seconds;
 }
@@ -63,7 +71,10 @@ int main() {
   lstrcatA(folder, "tarvex-rs232c-bench");
   CreateDirectoryA(folder, NULL);
   SetCurrentDirectoryA(folder);
-  if (!FarEndStart(COM)) {
+  // The printer built for benchmarks (no sanitizers, tests/bench/run makes it), so that
+  // the far end is not what limits the rate; the test build's when there is none.
+  const char* printer = "benchmark";
+  if (!FarEndStart(COM, "bench") && !FarEndStart(COM, printer = "native")) {
     printf("the simulated printer did not start on COM%d (build/native/tarvex-sim)\n", COM);
     return 1;
   }
@@ -73,19 +84,23 @@ int main() {
   expectedHash = Fnv1a64(data.data(), data.size());
   unsigned char* bytes = (unsigned char*)&data[0];
 
-  printf("RS-232C, %u MiB to the simulated printer on COM%d, %u-byte blocks, high-speed on:\n", TOTAL >> 20, COM,
-         BLOCK);
-  double ratios[3];
+  printf("RS-232C, %u MiB to the %s printer on COM%d, %u-byte blocks, high-speed on (MiB/s):\n", TOTAL >> 20,
+         printer, COM, BLOCK);
+  double ratios[3], plainRatios[3];
   bool intact = true;
-  for (double& ratio : ratios) {
-    double driver = ThroughDriver(bytes), plain = PlainWriteLoop(bytes);
-    printf("  RS-232C block sender %8.1f MiB/s   plain WriteFile loop %8.1f MiB/s   ratio %.2f\n", Rate(driver),
-           Rate(plain), Rate(plain) > 0 ? Rate(driver) / Rate(plain) : 0);
-    ratio = Rate(plain) > 0 ? Rate(driver) / Rate(plain) : 0;
-    intact = intact && driver > 0 && plain > 0;
+  for (int i = 0; i < 3; i++) {
+    double driver = Rate(ThroughDriver(bytes));
+    double overlapped = Rate(PlainWriteLoop(bytes, FILE_FLAG_OVERLAPPED)), plain = Rate(PlainWriteLoop(bytes, 0));
+    ratios[i] = overlapped > 0 ? driver / overlapped : 0;
+    plainRatios[i] = plain > 0 ? driver / plain : 0;
+    printf("  block sender %6.1f   overlapped loop %6.1f   synchronous loop %6.1f   ratio %.2f (%.2f)\n", driver,
+           overlapped, plain, ratios[i], plainRatios[i]);
+    intact = intact && driver > 0 && overlapped > 0 && plain > 0;
   }
   std::sort(ratios, ratios + 3);
-  printf("  median ratio %.2f%s\n", ratios[1], intact ? "" : "   (BYTES LOST OR CHANGED)");
+  std::sort(plainRatios, plainRatios + 3);
+  printf("  median ratio to the overlapped loop %.2f (to the synchronous loop %.2f)%s\n", ratios[1], plainRatios[1],
+         intact ? "" : "   (BYTES LOST OR CHANGED)");
   PostMessageA(hMainWnd, WM_COMMAND, 32832, 0);
   ui.join();
   FarEndStop();

@@ -7,13 +7,13 @@
 static SOCKET control = INVALID_SOCKET;
 static std::string pending;  // bytes of the answer stream not yet handed out
 
-// The native simulator sits beside the Windows build: build/native next to build/win.
-static std::string SimulatorPath() {
+// The native simulator sits beside the Windows build: build/<build> next to build/win.
+static std::string SimulatorPath(const char* build) {
   char path[MAX_PATH];
   GetModuleFileNameA(NULL, path, sizeof path);
   std::string dir(path);
   dir = dir.substr(0, dir.find_last_of('\\'));
-  return dir.substr(0, dir.find_last_of('\\')) + "\\native\\tarvex-sim";
+  return dir.substr(0, dir.find_last_of('\\')) + "\\" + build + "\\tarvex-sim";
 }
 
 static bool Readable(SOCKET s, int ms) {
@@ -24,7 +24,7 @@ static bool Readable(SOCKET s, int ms) {
   return select(0, &set, NULL, NULL, &wait) == 1;
 }
 
-bool FarEndStart(int com) {
+bool FarEndStart(int com, const char* build) {
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -38,7 +38,7 @@ bool FarEndStart(int com) {
     return false;
   }
   char command[MAX_PATH + 80];
-  snprintf(command, sizeof command, "\"%s\" --port 0 --quiet --com %d --control %d", SimulatorPath().c_str(), com,
+  snprintf(command, sizeof command, "\"%s\" --port 0 --quiet --com %d --control %d", SimulatorPath(build).c_str(), com,
            ntohs(address.sin_port));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

@@ -1,11 +1,12 @@
 // The far end of a simulated COM port, for the Win32 tests and the benchmark: the native
-// simulator (build/native/tarvex-sim), started through Wine, plays the printer on a pty
+// simulator (build/native/tarvex-sim, or the benchmark's build/bench), started through Wine, plays the printer on a pty
 // that the prefix maps to COM<n>, and answers requests on a loopback connection (see
 // sim/serial.h for the requests). It ends when that connection closes.
 #pragma once
 #include <string>
 
-bool FarEndStart(int com);  // true once the simulator serves the port
+// True once the simulator of build/<build> serves the port.
+bool FarEndStart(int com, const char* build = "native");
 void FarEndStop();
 // One request, its answer line ("" when none came within the bound).
 std::string FarEndAsk(const std::string& request, int ms = 5000);
