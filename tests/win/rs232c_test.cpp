@@ -163,7 +163,7 @@ TEST_F(Rs232c, APrinterThatTakesNothingEndsTheFileAndTheKeyInTimeWhileTheWindowR
   PostCommand(IDM_FKEY_FIRST);
   Sleep(300);
   DWORD_PTR result;
-  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result)) << "the window froze";
+  ASSERT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result)) << "the window froze";
   EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=121]", 1, 5000)) << LogDump();
   EXPECT_EQ(1, Ports[IF_RS232C].connected);
 }
