@@ -18,11 +18,11 @@ const uint32_t BLOCK = 64u << 10;
 
 static uint64_t expectedHash;
 
-// Seconds until the printer holds every byte, or 0 when they did not all arrive intact.
+// MiB/s until the printer holds every byte, or 0 when they did not all arrive intact.
 static double Arrived(double start) {
   for (DWORD begin = GetTickCount(); FarEndBytes() < (long long)TOTAL && GetTickCount() - begin < 120000;) Sleep(10);
   double seconds = Now() - start;
-  return FarEndBytes() == (long long)TOTAL && FarEndHash() == expectedHash ? seconds : 0;
+  return FarEndBytes() == (long long)TOTAL && FarEndHash() == expectedHash ? (TOTAL >> 20) / seconds : 0;
 }
 
 static double ThroughDriver(unsigned char* data) {
@@ -33,9 +33,9 @@ static double ThroughDriver(unsigned char* data) {
   ConnectionBlock block = BlockSendSetup(IF_RS232C, data, TOTAL, BLOCK, 1);
   double start = Now();
   int sent = Rs232cDriver.blockSender(&block, 1);
-  double seconds = sent ? Arrived(start) : 0;
+  double rate = sent ? Arrived(start) : 0;
   Rs232cClose();
-  return seconds;
+  return rate;
 }
 
 // The same port opened the driver's way (overlapped, as its reader needs) or plainly: on
@@ -55,15 +55,11 @@ static double PlainWriteLoop(const unsigned char* data, DWORD flags) {
     if (!ok || !written) break;
     done += written;
   }
-  double seconds = Arrived(start);
+  double rate = Arrived(start);
   CloseHandle(overlapped.hEvent);
   CloseHandle(port);
-  return seconds;
+  return rate;
 }
-
-static double Rate(double seconds) { return seconds > 0 ? TOTAL / 1048576.0 / seconds : 0; }
-
-static bool WindowReady() { return hMainWnd != NULL && hLogList != NULL; }
 
 int main() {
   char folder[MAX_PATH];
@@ -79,7 +75,7 @@ int main() {
     return 1;
   }
   std::thread ui([] { AppRun(GetModuleHandleA(NULL), SW_HIDE); });
-  for (DWORD start = GetTickCount(); !WindowReady() && GetTickCount() - start < 10000;) Sleep(10);
+  for (DWORD start = GetTickCount(); !(hMainWnd && hLogList) && GetTickCount() - start < 10000;) Sleep(10);
   std::string data = FloodBytes((int)TOTAL, 1);
   expectedHash = Fnv1a64(data.data(), data.size());
   unsigned char* bytes = (unsigned char*)&data[0];
@@ -89,8 +85,8 @@ int main() {
   double ratios[3], plainRatios[3];
   bool intact = true;
   for (int i = 0; i < 3; i++) {
-    double driver = Rate(ThroughDriver(bytes));
-    double overlapped = Rate(PlainWriteLoop(bytes, FILE_FLAG_OVERLAPPED)), plain = Rate(PlainWriteLoop(bytes, 0));
+    double driver = ThroughDriver(bytes);
+    double overlapped = PlainWriteLoop(bytes, FILE_FLAG_OVERLAPPED), plain = PlainWriteLoop(bytes, 0);
     ratios[i] = overlapped > 0 ? driver / overlapped : 0;
     plainRatios[i] = plain > 0 ? driver / plain : 0;
     printf("  block sender %6.1f   overlapped loop %6.1f   synchronous loop %6.1f   ratio %.2f (%.2f)\n", driver,

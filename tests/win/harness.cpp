@@ -265,6 +265,18 @@ bool RunJob(const std::vector<std::string>& paths, int times, const char* blockS
   return DialogGone(dlg) && JobEnded();
 }
 
+bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int timeOutSeconds) {
+  HWND dlg = OpenBlockDialog();
+  if (!dlg) return false;
+  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+  DropOnDialog(dlg, paths);
+  SetText(dlg, IDC_BLK_SIZE, blockSize);
+  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
+  if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
+  Click(dlg, IDOK);
+  return DialogGone(dlg);
+}
+
 void ResetJobOptions() {
   KbyteFlag = OrderOption = 1;
   WaitOn = TimeOutOn = HighSpeed = 0;

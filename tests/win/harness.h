@@ -50,6 +50,8 @@ HWND OpenBlockDialog();
 bool JobEnded(int ms = 5000);
 // Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
 bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1", bool order = true);
+// A job of the files started, with the time-out on when seconds are given; true while it runs.
+bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int timeOutSeconds = 0);
 void ResetJobOptions();  // the job options outlive a test; back to the program's start values
 
 // Keyboard input: the dialog opened with these settings, and keys sent (not posted) to its entry field,

@@ -16,9 +16,11 @@ static std::string SystemFile(const char* name) {
   return std::string(dir) + "\\" + name;
 }
 
-static bool ServiceExists() {
+// Whether the Kelvane service exists; removed first when asked.
+static bool ServiceExists(bool remove = false) {
   SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
   SC_HANDLE service = OpenServiceA(manager, "Kelvane", SERVICE_ALL_ACCESS);
+  if (service && remove) DeleteService(service);
   if (service) CloseServiceHandle(service);
   CloseServiceHandle(manager);
   return service != NULL;
@@ -34,13 +36,7 @@ static bool ParameterWritten(const char* name) {
 
 // The prefix's service database, registry and system folder as before the setup ran.
 static void RemoveDriverSetup() {
-  SC_HANDLE manager = OpenSCManagerA(NULL, NULL, SC_MANAGER_ALL_ACCESS);
-  SC_HANDLE service = OpenServiceA(manager, "Kelvane", SERVICE_ALL_ACCESS);
-  if (service) {
-    DeleteService(service);
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
+  ServiceExists(true);
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, PARAMETER_KEY);
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, SERVICE_KEY);
   DeleteFileA(SystemFile("Kelvane.dat").c_str());

@@ -155,7 +155,7 @@ static std::string Kept(SimDevice* device) {
 // Pieces of 1 and 4 KiB reach the printer byte for byte, its answers come back between
 // the pieces and from the receive thread with their zero bytes removed (a leading zero no
 // longer loses the answer), and a disconnect while reading shows no circuit error.
-TEST_F(Ieee1394Test, FilesGoOutWholeAnswersComeBackWithoutZerosAndDisconnectIsQuiet) {
+TEST_F(Ieee1394Test, FilesAnswersStalledPrintersAndQuietDisconnects) {
   Ports[IF_IEEE1394].receiveTimes = 50;
   Connect(true);
   SimDeviceSend(device, std::string("\0READY\0 NOW", 12));
@@ -172,31 +172,18 @@ TEST_F(Ieee1394Test, FilesGoOutWholeAnswersComeBackWithoutZerosAndDisconnectIsQu
   PostCommand(IDM_DISCONNECT);
   ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1394].connected == 0; }));
   EXPECT_TRUE(WaitDialog("Error", 700) == NULL);
-}
 
-// A printer that takes nothing: the piece times out; with no time-out Stop ends the job;
-// a busy write is tried again and the file still goes out; a disconnect ends a job quietly.
-TEST_F(Ieee1394Test, StalledPrinterTimesOutIsStoppedOrDisconnectedQuietlyAndBusyIsRetried) {
+  // A printer that takes nothing: the piece times out; with no time-out Stop ends the
+  // job; a busy write is tried again and the file still goes out; a disconnect ends a
+  // job quietly.
   Connect(false);
-  std::string data = FloodBytes(64 * 1024, 3);
-  std::string path = File("big.bin", data);
+  path = File("big.bin", FloodBytes(64 * 1024, 3));
   SimDeviceSetReading(device, 0);
-  TimeOutOn = 1;
-  HWND dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg != NULL);
-  DropOnDialog(dlg, {path});
-  SetText(dlg, IDC_BLK_SIZE, "64");
-  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
-  SetText(dlg, IDC_BLK_TIMEOUT, "1");
-  Click(dlg, IDOK);
+  ASSERT_TRUE(StartJob({path}, "64", 1));
   ASSERT_TRUE(WaitLine("IEEE1394:<ERROR>Send Data Time Out.")) << LogDump();
   ASSERT_TRUE(JobEnded());
 
-  TimeOutOn = 0;
-  dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg != NULL);
-  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, false);
-  Click(dlg, IDOK);
+  ASSERT_TRUE(StartJob({path}, "64"));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1394].sending == 1; }));
   Sleep(300);
   PostCommand(IDM_STOP);
@@ -206,13 +193,11 @@ TEST_F(Ieee1394Test, StalledPrinterTimesOutIsStoppedOrDisconnectedQuietlyAndBusy
   SimDeviceSetReading(device, 1);
   DeviceFailNextWrite("ieee1394-test", ERROR_BUSY);
   ASSERT_TRUE(RunJob({path}, 1, "64"));
-  EXPECT_TRUE(HasLine("IEEE1394:Data Send End.")) << LogDump();
+  EXPECT_EQ(3, LineCount("IEEE1394:Data Send End.")) << LogDump();
 
   // Disconnecting mid-write ends the job without a circuit error.
   SimDeviceSetReading(device, 0);
-  dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg != NULL);
-  Click(dlg, IDOK);
+  ASSERT_TRUE(StartJob({path}, "64"));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1394].sending == 1; }));
   PostCommand(IDM_DISCONNECT);
   ASSERT_TRUE(JobEnded());
