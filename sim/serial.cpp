@@ -28,7 +28,6 @@
 namespace {
 
 const int kTickMs = 10;
-const size_t kKeepCap = 1u << 20;
 const size_t kControlLineCap = 4u << 20;  // a "send" of 2 MiB in hex
 
 struct Serial {
@@ -147,13 +146,6 @@ void WriteLine() {
   if (n > 0) g.outbox.erase(0, size_t(n));
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char c : bytes) text += digits[c >> 4], text += digits[c & 15];
-  return text;
-}
-
 int Unhex(const char* text, std::string* bytes) {
   size_t length = strlen(text);
   if (length % 2) return 0;
@@ -177,7 +169,6 @@ std::string Answer(const std::string& line) {
     snprintf(text, sizeof text, "%lld %016llx", g.printer.bytes, (unsigned long long)g.printer.hash);
     return text;
   }
-  if (v == "received") return Hex(g.printer.kept);
   if (v == "reset") PrinterReset(g.printer);
   else if (v == "rate" && fields == 2 && a >= 0 && a <= 1 << 30) g.readRate = int(a);
   else if (v == "pause" && fields == 2) g.paused = a != 0;
@@ -244,7 +235,7 @@ int SerialStart(const char* dosdevices, int com, int control, void (*onEvent)(co
   g.onEvent = onEvent;
   g.link = std::string(dosdevices) + "/com" + std::to_string(com);
   g.printer = Printer();
-  g.printer.keepCap = kKeepCap;
+  g.printer.keep = 0;
   g.outbox.clear();
   g.request.clear();
   g.ended = g.paused = 0;

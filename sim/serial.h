@@ -7,8 +7,7 @@
 // opens to them (tarvex-sim --com N --control PORT); it ends when that connection
 // closes. One request line, one answer line:
 //   stats            -> "<bytes> <fnv1a64 hex>" received since the last reset
-//   received         -> the kept bytes (first 1 MiB) in hex
-//   reset            -> "ok"; counters, hash and kept bytes cleared
+//   reset            -> "ok"; count and hash cleared
 //   rate N | pause 0/1 | silent 0/1 -> "ok"; bytes read per second (0: as fast as
 //                       they come), reading stopped
 //   send HEX         -> "ok"; bytes the printer sends

@@ -16,13 +16,13 @@ const int COM = 10;
 const uint32_t TOTAL = 64u << 20;
 const uint32_t BLOCK = 64u << 10;
 
-static uint64_t expectedHash;
+static std::string expected;  // the printer's count and hash once every byte arrived intact
 
 // MiB/s until the printer holds every byte, or 0 when they did not all arrive intact.
 static double Arrived(double start) {
-  for (DWORD begin = GetTickCount(); FarEndBytes() < (long long)TOTAL && GetTickCount() - begin < 120000;) Sleep(10);
+  for (DWORD begin = GetTickCount(); FarEndAsk("stats") != expected && GetTickCount() - begin < 120000;) Sleep(10);
   double seconds = Now() - start;
-  return FarEndBytes() == (long long)TOTAL && FarEndHash() == expectedHash ? (TOTAL >> 20) / seconds : 0;
+  return FarEndAsk("stats") == expected ? (TOTAL >> 20) / seconds : 0;
 }
 
 static double ThroughDriver(unsigned char* data) {
@@ -77,7 +77,7 @@ int main() {
   std::thread ui([] { AppRun(GetModuleHandleA(NULL), SW_HIDE); });
   for (DWORD start = GetTickCount(); !(hMainWnd && hLogList) && GetTickCount() - start < 10000;) Sleep(10);
   std::string data = FloodBytes((int)TOTAL, 1);
-  expectedHash = Fnv1a64(data.data(), data.size());
+  expected = FarEndStatsOf(data);
   unsigned char* bytes = (unsigned char*)&data[0];
 
   printf("RS-232C, %u MiB to the %s printer on COM%d, %u-byte blocks, high-speed on (MiB/s):\n", TOTAL >> 20,

@@ -1,4 +1,5 @@
 #include "tests/win/rs232c_far_end.h"
+#include "sim/printer.h"
 #include <winsock2.h>
 #include <windows.h>
 #include <stdio.h>
@@ -78,19 +79,14 @@ std::string FarEndAsk(const std::string& request, int ms) {
   return "";
 }
 
-long long FarEndBytes() { return atoll(FarEndAsk("stats").c_str()); }
-
-unsigned long long FarEndHash() {
-  std::string stats = FarEndAsk("stats");
-  size_t blank = stats.find(' ');
-  return blank == std::string::npos ? 0 : strtoull(stats.c_str() + blank + 1, NULL, 16);
+std::string FarEndStatsOf(const std::string& bytes) {
+  char stats[64];
+  unsigned long long hash = Fnv1a64(bytes.data(), bytes.size());
+  snprintf(stats, sizeof stats, "%lld %016llx", (long long)bytes.size(), hash);
+  return stats;
 }
 
-std::string FarEndReceived() {
-  std::string hex = FarEndAsk("received"), bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes += (char)strtoul(hex.substr(i, 2).c_str(), NULL, 16);
-  return bytes;
-}
+bool FarEndHolds(const std::string& bytes) { return FarEndAsk("stats") == FarEndStatsOf(bytes); }
 
 void ListComPort(int com, bool listed) {
   HKEY key;

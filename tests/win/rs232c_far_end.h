@@ -10,8 +10,8 @@ bool FarEndStart(int com, const char* build = "native");
 void FarEndStop();
 // One request, its answer line ("" when none came within the bound).
 std::string FarEndAsk(const std::string& request, int ms = 5000);
-long long FarEndBytes();                  // received since the last reset
-unsigned long long FarEndHash();          // FNV-1a 64 of those bytes
-std::string FarEndReceived();             // the kept bytes
+// The far end's "stats" answer once it holds exactly these bytes since the last reset.
+std::string FarEndStatsOf(const std::string& bytes);
+bool FarEndHolds(const std::string& bytes);
 // Lists "COM<n>:" among the spooler's ports, or takes it off again.
 void ListComPort(int com, bool listed);
