@@ -27,13 +27,13 @@ class Ieee1284 : public AppTest {
     SimDeviceStop(device);
   }
   // Ctrl+L, the options set, OK; the dialog's end.
-  void Open(bool bidirectional, bool check = false, bool comp = false) {
+  void Open(bool bidirectional, bool check = false) {
     PostCommand(IDM_IEEE1284);
     HWND dlg = WaitDialog("IEEE1284(Centro)");
     ASSERT_TRUE(dlg != NULL);
     SetCheck(dlg, IDC_1284_BIDIR, bidirectional);
     SetCheck(dlg, IDC_1284_CHECK, check);
-    SetCheck(dlg, comp ? IDC_1284_COMP : IDC_1284_ECP, true);
+    SetCheck(dlg, IDC_1284_ECP, true);
     Click(dlg, IDOK);
     ASSERT_TRUE(DialogGone(dlg, 10000));
   }
