@@ -15,6 +15,7 @@
 const int COM = 10;
 const uint32_t TOTAL = 64u << 20;
 const uint32_t BLOCK = 64u << 10;
+const int ROUNDS = 5;  // the machine is shared: the median of several rounds
 
 static std::string expected;  // the printer's count and hash once every byte arrived intact
 
@@ -82,9 +83,9 @@ int main() {
 
   printf("RS-232C, %u MiB to the %s printer on COM%d, %u-byte blocks, high-speed on (MiB/s):\n", TOTAL >> 20,
          printer, COM, BLOCK);
-  double ratios[3], plainRatios[3];
+  double ratios[ROUNDS], plainRatios[ROUNDS];
   bool intact = true;
-  for (int i = 0; i < 3; i++) {
+  for (int i = 0; i < ROUNDS; i++) {
     double driver = ThroughDriver(bytes);
     double overlapped = PlainWriteLoop(bytes, FILE_FLAG_OVERLAPPED), plain = PlainWriteLoop(bytes, 0);
     ratios[i] = overlapped > 0 ? driver / overlapped : 0;
@@ -93,9 +94,10 @@ int main() {
            overlapped, plain, ratios[i], plainRatios[i]);
     intact = intact && driver > 0 && overlapped > 0 && plain > 0;
   }
-  std::sort(ratios, ratios + 3);
-  std::sort(plainRatios, plainRatios + 3);
-  printf("  median ratio to the overlapped loop %.2f (to the synchronous loop %.2f)%s\n", ratios[1], plainRatios[1],
+  std::sort(ratios, ratios + ROUNDS);
+  std::sort(plainRatios, plainRatios + ROUNDS);
+  printf("  median ratio to the overlapped loop %.2f (to the synchronous loop %.2f)%s\n", ratios[ROUNDS / 2],
+         plainRatios[ROUNDS / 2],
          intact ? "" : "   (BYTES LOST OR CHANGED)");
   PostMessageA(hMainWnd, WM_COMMAND, 32832, 0);
   ui.join();
