@@ -7,11 +7,7 @@
 
 namespace {
 
-// A literal with its embedded NULs, without the one the compiler adds.
-template <size_t N>
-std::string Names(const char (&text)[N]) {
-    return std::string(text, N - 1);
-}
+using namespace std::string_literals;  // "LPT2\0LPT3\0"s keeps its embedded NULs
 
 std::vector<std::string> List(const std::string& names) {
     PortName list[PORT_LIST_CAP];
@@ -21,17 +17,17 @@ std::vector<std::string> List(const std::string& names) {
 
 TEST(Ieee1394PortList, TakesFourCharacterLptNamesButLpt1InTheListedOrder) {
     using V = std::vector<std::string>;
-    EXPECT_EQ((V{"LPT2", "LPT3"}), List(Names("LPT1\0LPT2\0COM1\0LPT10\0LPT3\0LPT\0")));
-    EXPECT_EQ(V{}, List(Names("COM1\0LPT1\0")));
+    EXPECT_EQ((V{"LPT2", "LPT3"}), List("LPT1\0LPT2\0COM1\0LPT10\0LPT3\0LPT\0"s));
+    EXPECT_EQ(V{}, List("COM1\0LPT1\0"s));
     EXPECT_EQ(V{}, List(""));
     std::string many;
     for (char c = '2'; c <= '9'; c++) many += std::string("LPT") + c + '\0';
-    many += Names("LPTA\0LPTB\0LPTC\0");
+    many += "LPTA\0LPTB\0LPTC\0"s;
     V first10 = List(many);
     ASSERT_EQ(10u, first10.size());
     EXPECT_EQ("LPTB", first10.back());
     // A list the platform cut off without its final NUL ends at its length.
-    EXPECT_EQ(V{"LPT4"}, List(Names("LPT4\0LPT")));
+    EXPECT_EQ(V{"LPT4"}, List("LPT4\0LPT"s));
 }
 
 TEST(Ieee1394ZeroFilter, EveryZeroByteGoesTheRestKeepsItsOrder) {
