@@ -3,6 +3,7 @@
 #include "common/resource.h"
 #include "common/settings.h"
 #include "common/state.h"
+#include "common/ui.h"
 #include "platform/alloc.h"
 #include "send/block_dialog.h"
 #include "send/engine.h"
@@ -233,11 +234,26 @@ class TcpipJob : public PrinterTest {
   }
 };
 
-// The refusal may be handled before the connect call has returned on the send thread.
+// The refusal is handled before the connect call has returned on the send thread: the
+// connect's last line holds that thread until the window has taken the connect event.
+static WNDPROC windowProc;
+static LRESULT CALLBACK RefusalFirst(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_APPEND_LINE && strncmp((const char*)lParam, "TCP/IP:PortNo", 13) == 0) {
+    MSG event;
+    for (DWORD start = GetTickCount(); TcpSocket != INVALID_SOCKET && GetTickCount() - start < 3000; Sleep(1))
+      if (PeekMessageA(&event, wnd, WM_SOCKET_EVENT, WM_SOCKET_EVENT, PM_REMOVE)) DispatchMessageA(&event);
+  }
+  return CallWindowProcA(windowProc, wnd, msg, wParam, lParam);
+}
+
 TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnectionOrEndsWhenRefused) {
   std::string a = File("a.bin", "over tcp");
   for (int refuse : {1, 0}) {
     SimSetRefuse(refuse);
+    if (refuse)
+      windowProc = (WNDPROC)SetWindowLongPtrA(hMainWnd, GWLP_WNDPROC, (LONG_PTR)RefusalFirst);
+    else
+      SetWindowLongPtrA(hMainWnd, GWLP_WNDPROC, (LONG_PTR)windowProc);
     StartJob({a}, false);
     HWND select = WaitDialog("Selection of I/F");
     ASSERT_TRUE(select);
