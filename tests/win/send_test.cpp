@@ -174,35 +174,6 @@ TEST(IntervalChoices, ElevenFiveCharacterLabelsAndTheirMilliseconds) {
   EXPECT_EQ(60000, IntervalFromLabel("60sec", 7));
 }
 
-class UnconnectedJob : public SendJob {
- protected:
-  void SetUp() override { AppTest::SetUp(); }
-};
-
-// A job cancelled in its dialog ends silently too.
-TEST_F(UnconnectedJob, TheJobAsksForAnInterfaceEndsSilentlyWhenRefusedAndSendsOnTheChosenOne) {
-  std::string a = File("a.bin", "hello");
-  HWND dlg = ListJob({a});
-  Click(dlg, IDCANCEL);
-  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
-  for (bool chosen : {false, true}) {
-    ASSERT_TRUE(Transmit(ListJob({a})));
-    HWND select = WaitDialog("Selection of I/F");
-    ASSERT_TRUE(select);
-    if (chosen) {
-      Click(select, IDOK);  // nothing chosen yet: the dialog stays
-      Sleep(300);
-      EXPECT_TRUE(IsWindowVisible(select));
-      Click(select, IDC_SEL_RS232C);
-    }
-    Click(select, chosen ? IDOK : IDCANCEL);
-    ASSERT_TRUE(DialogGone(select) && JobEnded());
-    EXPECT_EQ(chosen ? "hello" : "", FakeReceived());
-    EXPECT_EQ(chosen, !LogLines().empty());
-  }
-  EXPECT_TRUE(HasLine("RS232C:Data Send End."));
-}
-
 class TcpipJob : public PrinterTest {
  protected:
   // The files listed with the wait option at its least (5 s) or off, 1 KB blocks and the delay; the job started.
@@ -232,8 +203,19 @@ static LRESULT CALLBACK RefusalFirst(HWND wnd, UINT msg, WPARAM wParam, LPARAM l
   return CallWindowProcA(windowProc, wnd, msg, wParam, lParam);
 }
 
+// With nothing connected a job asks for an interface: it ends silently when none is given,
+// and waits for the connection of the one chosen, or ends when that is refused.
 TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnectionOrEndsWhenRefused) {
   std::string a = File("a.bin", "over tcp");
+  StartJob({a}, false);
+  HWND select = WaitDialog("Selection of I/F");
+  ASSERT_TRUE(select);
+  Click(select, IDOK);  // nothing chosen yet: the dialog stays
+  Sleep(300);
+  EXPECT_TRUE(IsWindowVisible(select));
+  Click(select, IDCANCEL);
+  ASSERT_TRUE(DialogGone(select) && JobEnded());
+  EXPECT_TRUE(LogLines().empty());
   for (int refuse : {1, 0}) {
     SimSetRefuse(refuse);
     if (refuse)
