@@ -2,11 +2,8 @@
 #include "tests/win/fake_driver.h"
 #include "common/resource.h"
 #include "common/settings.h"
-#include "common/state.h"
 #include "common/ui.h"
 #include "platform/alloc.h"
-#include "send/block_dialog.h"
-#include "send/engine.h"
 #include "ports/tcpip/tcpip.h"
 #include "send/frame.h"
 #include "sim/server.h"
@@ -165,15 +162,6 @@ TEST_F(DriverFrame, ReceiveThreadAndADirectWriteThatNeverEnds) {
   DirectWritePatienceMs = 10000;
 }
 
-TEST(IntervalChoices, ElevenFiveCharacterLabelsAndTheirMilliseconds) {
-  for (const IntervalChoice& choice : IntervalChoices) EXPECT_EQ(5, lstrlenA(choice.label)) << choice.label;
-  EXPECT_EQ(4, IntervalIndex(1000));
-  EXPECT_EQ(-1, IntervalIndex(1500));
-  EXPECT_EQ(1000, IntervalFromLabel("1sec ", 7));
-  EXPECT_EQ(7, IntervalFromLabel("1sec", 7));
-  EXPECT_EQ(60000, IntervalFromLabel("60sec", 7));
-}
-
 class TcpipJob : public PrinterTest {
  protected:
   // The files listed with the wait option at its least (5 s) or off, 1 KB blocks and the delay; the job started.
@@ -191,8 +179,8 @@ class TcpipJob : public PrinterTest {
   }
 };
 
-// The refusal is handled before the connect call has returned on the send thread: the
-// connect's last line holds that thread until the window has taken the connect event.
+// The connect's last line holds the send thread until the window has taken the connect
+// event: the refusal is handled before the connect call has returned.
 static WNDPROC windowProc;
 static LRESULT CALLBACK RefusalFirst(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_APPEND_LINE && strncmp((const char*)lParam, "TCP/IP:PortNo", 13) == 0) {

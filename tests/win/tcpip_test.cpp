@@ -1,9 +1,7 @@
 #include "tests/win/harness.h"
 #include "common/resource.h"
 #include "common/settings.h"
-#include "common/state.h"
 #include "ports/tcpip/tcpip.h"
-#include "send/engine.h"
 #include "sim/server.h"
 #include <gtest/gtest.h>
 
