@@ -91,7 +91,7 @@ TEST_F(SendJob, WaitLiesBetweenFilesOnlyAndABlockCommandMeanwhileStartsNothing) 
 // What every driver inherits from the frame, run through the fake driver.
 class DriverFrame : public SendJob {};
 
-TEST_F(DriverFrame, BlockSenderPiecesDelaysRetriesAndFailures) {
+TEST_F(DriverFrame, BlockSenderReceiveThreadAndDirectWrite) {
   std::string bytes(10000, '\0');
   for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(i * 31 + i / 256);
   std::string path = File("a.bin", bytes);
@@ -125,9 +125,8 @@ TEST_F(DriverFrame, BlockSenderPiecesDelaysRetriesAndFailures) {
   EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data Time Out.")) << LogDump();
   EXPECT_EQ(2, LineCount("RS232C:<ERROR>Data Send NG."));
   EXPECT_EQ(2, Ports[IF_RS232C].sending);
-}
 
-TEST_F(DriverFrame, ReceiveThreadAndADirectWriteThatNeverEnds) {
+  // The receive thread, and its circuit error once.
   PostCommand(IDM_DISCONNECT);
   ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
   Fake.answer = "hello\r\n";
