@@ -3,7 +3,6 @@
 #include "tests/win/harness.h"
 #include "common/resource.h"
 #include "common/settings.h"
-#include "common/state.h"
 #include "send/frame.h"
 #include "sim/server.h"
 #include <gtest/gtest.h>
@@ -12,24 +11,13 @@ namespace {
 
 const std::string UEL = "\x1B%-12345X";
 
-// "%d" in a pattern stands for a decimal number.
-bool Matches(const std::string& line, const std::string& pattern) {
-  size_t at = pattern.find("%d");
-  if (at == std::string::npos) return line == pattern;
-  std::string head = pattern.substr(0, at), tail = pattern.substr(at + 2);
-  if (line.size() <= head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
-      line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
-    return false;
-  return line.substr(head.size(), line.size() - head.size() - tail.size()).find_first_not_of("0123456789") ==
-         std::string::npos;
-}
-
-// The patterns appear in the log in this order; other lines (received data) may lie between them.
-bool LoggedInOrder(const std::vector<std::string>& patterns) {
+// The lines appear in the log in this order, each as the start of a line; other lines
+// (received data) may lie between them.
+bool LoggedInOrder(const std::vector<std::string>& starts) {
   size_t next = 0;
   for (const std::string& line : LogLines())
-    if (next < patterns.size() && Matches(line, patterns[next])) next++;
-  return next == patterns.size();
+    if (next < starts.size() && line.compare(0, starts[next].size(), starts[next]) == 0) next++;
+  return next == starts.size();
 }
 
 // Bytes below '@': no PJL for the printer to find and no letter a keystroke could add.
@@ -41,12 +29,6 @@ std::string Pattern(size_t size) {
 
 // Larger than the loopback socket buffers, so a printer that stops reading holds the job.
 const size_t STUCK_FILE_SIZE = 8u << 20;
-
-std::string WriteCount(int bytes) {
-  char text[64];
-  snprintf(text, sizeof text, "Write %10d ( byte )", bytes);
-  return text;
-}
 
 // The receive thread hands each chunk to the capture before it renders it into the log.
 bool LogSettled() {
@@ -74,122 +56,90 @@ class EndToEnd : public PrinterTest {
     Sleep(300);
     ASSERT_TRUE(SendThreadHandle != NULL) << "the job ended although the printer read nothing";
   }
-  // The printer reads again; true once it holds `bytes` in all.
-  bool Resume(long long bytes, int ms = 20000) {
-    SimSetReadRate(0, 0);
-    return WaitFor([&] { return SimGetStats().bytes == bytes; }, ms);
-  }
 };
 
-TEST_F(EndToEnd, OneFileTravelsToThePrinterWhichAnswersAndPassesTheStringCheck) {
+TEST_F(EndToEnd, OneFileTravelsToThePrinterWhoseAnswersPassTheStringCheckUntilOneDoesNot) {
   Connect(true, false, true);
-  EXPECT_EQ(1, StringCheckFlag);
   std::string job = UEL + "@PJL INFO STATUS\r\n" + Pattern(200000) + UEL;
   std::string path = File("status.prn", job);
   ASSERT_TRUE(RunJob({path}, 1, "4"));
 
   EXPECT_TRUE(LoggedInOrder({"TCP/IP:Data Send Start.", "TCP/IP:(1)SendDataFile = " + path,
                              "TCP/IP:(1)SendDataSize = " + std::to_string(job.size()) + "byte",
-                             "TCP/IP:(1)SendTime = %dms", "TCP/IP:Data Send End."}))
+                             "TCP/IP:(1)SendTime = ", "TCP/IP:Data Send End."}))
       << LogDump();
   ASSERT_TRUE(WaitFor([&] { return SimGetStats().bytes == (long long)job.size(); }));
   EXPECT_EQ(Hash(job), SimGetStats().hash);
   EXPECT_TRUE(WaitFor([] { return !LinesWith("ONLINE=TRUE").empty(); })) << "the answer was not shown" << LogDump();
   EXPECT_TRUE(HasLine("@PJL INFO STATUS<0D><0A>")) << LogDump();
-  EXPECT_TRUE(LinesWith("StringCheck Error").empty()) << LogDump();
   EXPECT_TRUE(LinesWith("<ERROR>").empty()) << LogDump();
   EXPECT_EQ(1, Ports[IF_TCPIP].receiveRun);
   std::string progress = StatusText(1);
   EXPECT_EQ(":     1 /      1", progress.substr(progress.size() - 16)) << progress;
-}
 
-TEST_F(EndToEnd, FilesGoInTheChosenOrderAndTheCounterCarriesOnAcrossJobs) {
-  Connect(false);
-  std::string a = File("a.bin", "<file A>"), b = File("b.bin", "<B>");
-  ASSERT_TRUE(RunJob({a, b}, 3, "1", true));
-  std::string abab = "<file A><B><file A><B><file A><B>";
-  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() == abab.size(); }));
-  EXPECT_EQ(abab, SimReceived());
-  std::string progress = StatusText(1);
-  EXPECT_EQ(":     6 /      6", progress.substr(progress.size() - 16)) << progress;
-
-  SimReset();
-  ASSERT_TRUE(RunJob({a, b, File("c_empty.bin", "")}, 3, "1", false));
-  std::string aabb = "<file A><file A><file A><B><B><B>";
-  EXPECT_TRUE(WaitFor([&] { return SimReceived().size() == aabb.size(); }));
-  EXPECT_EQ(aabb, SimReceived());
-  EXPECT_TRUE(HasLine("TCP/IP:(7)SendDataFile = " + a)) << LogDump();
-  EXPECT_TRUE(HasLine("TCP/IP:(12)SendDataFile = " + b)) << LogDump();
-  EXPECT_TRUE(HasLine("TCP/IP:(15)SendDataSize = 0byte")) << "an empty file counts as sent" << LogDump();
-  EXPECT_EQ(2u, LinesWith("TCP/IP:Data Send End.").size());
-}
-
-TEST_F(EndToEnd, StopDuringAFileEndsTheJobAndTheConnectionServesTheNextOne) {
-  Connect(false);
-  std::string big = Pattern(STUCK_FILE_SIZE);
-  StartStuckJob(File("big.bin", big));
-  PostCommand(IDM_STOP);
-  ASSERT_TRUE(JobEnded(10000)) << LogDump();
-  EXPECT_TRUE(HasLine("TCP/IP:<ERROR>Data Send NG.")) << LogDump();
-  EXPECT_TRUE(LinesWith("SendTime").empty()) << LogDump();
-  EXPECT_TRUE(LinesWith("Data Send End.").empty()) << LogDump();
-  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
-  EXPECT_FALSE(MenuEnabled(IDM_STOP));
-
-  // What the socket took before the stop arrives whole once the printer reads again, and no more.
-  long long taken = (long long)BytesSent;
-  ASSERT_GT(taken, 0);
-  ASSERT_LT(taken, (long long)big.size());
-  ASSERT_TRUE(Resume(taken)) << SimGetStats().bytes << " of " << taken;
-  std::string received = SimReceived();
-  EXPECT_TRUE(received == big.substr(0, received.size())) << "not a prefix of the file";
-
-  std::string small = File("small.bin", "after the stop");
-  ASSERT_TRUE(RunJob({small}));
-  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == taken + 14; }));
-  EXPECT_EQ("after the stop", SimReceived().substr(received.size()));
-  EXPECT_TRUE(HasLine("TCP/IP:Data Send End.")) << LogDump();
-}
-
-TEST_F(EndToEnd, AFileGoneBeforeTransmissionEndsTheJobAndNothingIsSent) {
-  Connect(false);
-  std::string gone = File("gone.bin", "never sent"), kept = File("kept.bin", "not sent either");
-  HWND dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg);
-  DropOnDialog(dlg, {gone, kept});
-  ASSERT_TRUE(DeleteFileA(gone.c_str()));
-  Click(dlg, IDOK);
-  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
-  EXPECT_TRUE(LoggedInOrder({"TCP/IP:Data Send Start.", "TCP/IP:<ERROR>Send Data File Handle NG."})) << LogDump();
-  EXPECT_TRUE(LinesWith("SendDataFile").empty()) << LogDump();
-  EXPECT_TRUE(LinesWith("Data Send End.").empty()) << LogDump();
-  Sleep(500);
-  EXPECT_EQ(0, SimGetStats().bytes);
-  EXPECT_EQ(1, SimGetStats().connected);
-}
-
-TEST_F(EndToEnd, AMalformedAnswerDuringAJobStopsReceivingAndTheJob) {
-  Connect(true, false, true);
+  // A malformed answer during a job stops receiving and the job; receiving stays off.
   StartStuckJob(File("big.bin", Pattern(STUCK_FILE_SIZE)));
   ASSERT_EQ(2, SimSend("\r\n", 2));  // a line end outside any PJL response
   ASSERT_TRUE(JobEnded(10000)) << LogDump();
   EXPECT_TRUE(LoggedInOrder({"TCP/IP:Data Send Start.", "<0D><0A>", "TCP/IP:<ERROR>StringCheck Error",
                              "TCP/IP:<ERROR>Data Send NG."}))
       << LogDump();
-  EXPECT_TRUE(LinesWith("Data Send End.").empty()) << LogDump();
+  EXPECT_EQ(1u, LinesWith("Data Send End.").size()) << LogDump();
   EXPECT_EQ(0, Ports[IF_TCPIP].receiveRun);
   EXPECT_EQ(1, Ports[IF_TCPIP].connected);
   EXPECT_FALSE(ToolbarEnabled(TB_STOP));
-
-  // Receiving stays off: a later answer is neither shown nor checked.
   ASSERT_EQ(5, SimSend("late\n", 5));
   Sleep(500);
   EXPECT_TRUE(LinesWith("late").empty()) << LogDump();
 }
 
-// A keystroke is refused during a job; after it, one the printer does not take leaves the
-// window responsive and ends with its time-out; once the printer reads, keys go out again.
-TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndAfterItNeverFreezesTheWindow) {
+TEST_F(EndToEnd, FilesGoInTheChosenOrderTheCounterCarriesOnAndEveryByteSentArrives) {
+  Connect(false);
+  std::string a = File("a.bin", "<file A>"), b = File("b.bin", "<B>");
+  ASSERT_TRUE(RunJob({a, b}, 3, "1", true));
+  std::string abab = "<file A><B><file A><B><file A><B>";
+  EXPECT_TRUE(WaitFor([&] { return SimReceived() == abab; })) << SimReceived();
+  std::string progress = StatusText(1);
+  EXPECT_EQ(":     6 /      6", progress.substr(progress.size() - 16)) << progress;
+
+  SimReset();
+  ASSERT_TRUE(RunJob({a, b, File("c_empty.bin", "")}, 3, "1", false));
+  std::string aabb = "<file A><file A><file A><B><B><B>";
+  EXPECT_TRUE(WaitFor([&] { return SimReceived() == aabb; })) << SimReceived();
+  EXPECT_TRUE(HasLine("TCP/IP:(7)SendDataFile = " + a)) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:(12)SendDataFile = " + b)) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:(15)SendDataSize = 0byte")) << "an empty file counts as sent" << LogDump();
+  EXPECT_EQ(2u, LinesWith("TCP/IP:Data Send End.").size());
+
+  // A listed file gone before transmission ends the job, and nothing is sent.
+  SimReset();
+  HWND dlg = OpenBlockDialog();
+  ASSERT_TRUE(dlg);
+  DropOnDialog(dlg, {a});
+  ASSERT_TRUE(DeleteFileA(a.c_str()));
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
+  EXPECT_EQ("TCP/IP:<ERROR>Send Data File Handle NG.", LogLines().back()) << LogDump();
+  Sleep(500);
+  EXPECT_EQ(0, SimGetStats().bytes);
+  EXPECT_EQ(1, SimGetStats().connected);
+
+  // Closing with an answer unread would reset the connection and drop what the printer had
+  // not taken yet; the close shuts the sending side down and drains instead.
+  std::string job = UEL + "@PJL INFO STATUS\r\n" + Pattern(STUCK_FILE_SIZE);
+  SimSetReadRate(8 << 20, 0);
+  ASSERT_TRUE(RunJob({File("job.prn", job)}, 1, "64"));
+  EXPECT_EQ("TCP/IP:Data Send End.", LogLines().back());
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == (long long)job.size(); }, 20000))
+      << SimGetStats().bytes << " of " << job.size();
+  EXPECT_EQ(Hash(job), SimGetStats().hash);
+}
+
+// Stop ends a job the printer does not read, and a keystroke meanwhile is refused; what the
+// socket took before the stop arrives whole once the printer reads again, and the
+// connection serves the next keystroke and job.
+TEST_F(EndToEnd, StopAndKeystrokesDuringAJobTheConnectionServesWhatFollows) {
   Connect(false);
   std::string big = Pattern(STUCK_FILE_SIZE);
   StartStuckJob(File("big.bin", big));
@@ -200,38 +150,28 @@ TEST_F(EndToEnd, AKeystrokeDuringAJobIsRefusedAndAfterItNeverFreezesTheWindow) {
   EXPECT_TRUE(HasLine("TCP/IP:<ERROR> Socket busy.")) << LogDump();
   PostCommand(IDM_STOP);
   ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:<ERROR>Data Send NG.")) << LogDump();
+  EXPECT_TRUE(LinesWith("SendTime").empty()) << LogDump();
+  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
 
-  DirectWritePatienceMs = 1500;
-  PostMessageA(field, WM_CHAR, 'p', 1);
-  Sleep(300);
-  DWORD_PTR ignored;
-  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &ignored)) << "the window froze";
-  EXPECT_TRUE(WaitLine("TCP/IP:<ERROR>Data Send NG.[ErrorNo=10060]")) << LogDump();
-  DirectWritePatienceMs = 10000;
-
+  long long taken = (long long)BytesSent;
+  ASSERT_GT(taken, 0);
+  ASSERT_LT(taken, (long long)big.size());
   SimSetReadRate(0, 0);
-  TypeChars(field, "r");
-  ASSERT_TRUE(WaitFor([] { std::string got = SimReceived(); return !got.empty() && got.back() == 'r'; }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return SimGetStats().bytes == taken; }, 20000)) << SimGetStats().bytes << " of " << taken;
   std::string received = SimReceived();
-  EXPECT_EQ(std::string::npos, received.find_first_of("qp")) << "a refused or timed-out keystroke went out";
+  EXPECT_TRUE(received == big.substr(0, received.size())) << "not a prefix of the file";
+  TypeChars(field, "r");
+  ASSERT_TRUE(RunJob({File("small.bin", "after the stop")}));
+  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == taken + 15; }));
+  EXPECT_EQ("rafter the stop", SimReceived().substr(received.size()));
+  EXPECT_TRUE(HasLine("TCP/IP:Data Send End.")) << LogDump();
   EXPECT_EQ(1, LineCount("TCP/IP:<ERROR> Socket busy."));
 }
 
-// Closing with an answer unread resets the connection and drops what the printer had not
-// taken yet; the close shuts the sending side down and drains instead.
-TEST_F(EndToEnd, EveryByteReportedSentReachesThePrinterWhenTheConnectionCloses) {
-  Connect(false);  // nothing reads the printer's answers
-  std::string job = UEL + "@PJL INFO STATUS\r\n" + Pattern(STUCK_FILE_SIZE);
-  SimSetReadRate(8 << 20, 0);
-  ASSERT_TRUE(RunJob({File("job.prn", job)}, 1, "64"));
-  EXPECT_TRUE(HasLine("TCP/IP:Data Send End."));
-  PostCommand(IDM_DISCONNECT);
-  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == (long long)job.size(); }, 20000))
-      << SimGetStats().bytes << " of " << job.size();
-  EXPECT_EQ(Hash(job), SimGetStats().hash);
-}
-
-TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteShownOrNot) {
+// The capture holds every flooded byte, shown or not; disconnecting closes the socket and
+// the capture file.
+TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteAndDisconnectionClosesIt) {
   Connect(true);
   std::string path = folder + "\\flood.bin";
   ASSERT_TRUE(StartCapture(path));
@@ -240,39 +180,28 @@ TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteShownOrNot) {
   const int shownSize = 20000, size = 200000;
   RcvDsp = 1;
   ASSERT_EQ(shownSize, SimFlood(shownSize, 11));
-  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == WriteCount(shownSize); }, 60000)) << StatusText(2);
+  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == "Write      20000 ( byte )"; }, 60000)) << StatusText(2);
   EXPECT_TRUE(WaitFor(LogSettled, 30000));
   std::vector<std::string> shown = LogLines();
   EXPECT_GT(shown.size(), 100u) << "the flood was not shown";
 
   RcvDsp = 0;
   ASSERT_EQ(size, SimFlood(size, 12));
-  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == WriteCount(shownSize + size); }, 60000)) << StatusText(2);
+  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == "Write     220000 ( byte )"; }, 60000)) << StatusText(2);
   EXPECT_TRUE(LogLines() == shown) << "shown although RcvDsp is 0";
 
-  std::string expected = FloodBytes(shownSize, 11) + FloodBytes(size, 12);
-  std::string captured = ReadBytes(path);
-  EXPECT_EQ(expected.size(), captured.size());
-  EXPECT_EQ(Hash(expected), Hash(captured));
-}
-
-TEST_F(EndToEnd, DisconnectionClosesTheSocketAndTheCaptureFile) {
-  Connect(true);
-  std::string path = folder + "\\capture.bin";
-  ASSERT_TRUE(StartCapture(path));
-  ASSERT_EQ(7, SimSend("hello\r\n", 7));
-  ASSERT_TRUE(WaitFor([] { return StatusText(2) == WriteCount(7); }));
-
   PostCommand(IDM_DISCONNECT);
-  EXPECT_TRUE(WaitLine("TCP/IP:Connection Shutdown.")) << LogDump();
   EXPECT_TRUE(WaitFor([] { return SimGetStats().connected == 0; }));
   EXPECT_TRUE(WaitFor([] { return StatusText(0) == "       "; })) << "[" << StatusText(0) << "]";
   PostCommand(IDM_NOP_G);
   EXPECT_TRUE(WaitFor([] { return MenuEnabled(IDM_TCPIP) && ToolbarEnabled(TB_TCPIP) && !MenuEnabled(IDM_DISCONNECT); }));
   EXPECT_EQ(0, PreservationFlag);
-  EXPECT_EQ(WriteCount(0), StatusText(2));
+  EXPECT_EQ("Write          0 ( byte )", StatusText(2));
   HANDLE alone = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
   EXPECT_NE(INVALID_HANDLE_VALUE, alone) << "the capture file is still open";
   if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
-  EXPECT_EQ("hello\r\n", ReadBytes(path));
+  std::string expected = FloodBytes(shownSize, 11) + FloodBytes(size, 12);
+  std::string captured = ReadBytes(path);
+  EXPECT_EQ(expected.size(), captured.size());
+  EXPECT_EQ(Hash(expected), Hash(captured));
 }

@@ -2,127 +2,106 @@
 #include "tests/win/fake_driver.h"
 #include "common/resource.h"
 #include "common/settings.h"
-#include "common/state.h"
+#include "common/ui.h"
 #include "platform/alloc.h"
-#include "send/block_dialog.h"
-#include "send/engine.h"
 #include "ports/tcpip/tcpip.h"
 #include "send/frame.h"
 #include "sim/server.h"
 #include "terminal/log.h"
 #include <gtest/gtest.h>
 
-class SendJob : public FakePortTest {
- protected:
-  // Drops the files, sets the block size and presses "Transmission(&S)"; true when the dialog closed.
-  bool StartJob(const std::vector<std::string>& paths, const char* blockSize = "1") {
-    HWND dlg = OpenBlockDialog();
-    if (!dlg) return false;
-    DropOnDialog(dlg, paths);
-    SetText(dlg, IDC_BLK_SIZE, blockSize);
-    Click(dlg, IDOK);
-    return DialogGone(dlg);
-  }
-};
+// The block transmission dialog with only these files listed and the block size set.
+static HWND ListJob(const std::vector<std::string>& paths, const char* blockSize = "1") {
+  HWND dlg = OpenBlockDialog();
+  if (!dlg) return NULL;
+  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
+  DropOnDialog(dlg, paths);
+  SetText(dlg, IDC_BLK_SIZE, blockSize);
+  return dlg;
+}
 
-TEST_F(SendJob, WithoutMemoryForTheWholeFileItGoesIn4096BytePieces) {
+// "Transmission(&S)" pressed; true when the dialog closed.
+static bool Transmit(HWND dlg) {
+  if (!dlg) return false;
+  Click(dlg, IDOK);
+  return DialogGone(dlg);
+}
+
+static std::vector<size_t> PieceSizes() {
+  std::vector<size_t> sizes;
+  for (const std::string& piece : Fake.pieces) sizes.push_back(piece.size());
+  return sizes;
+}
+
+class SendJob : public FakePortTest {};
+
+// Short of memory a file goes in 4096-byte pieces; from 2 GiB on sizes are 64-bit, and such
+// a file is read piece by piece, never whole.
+TEST_F(SendJob, FilesGoInPiecesShortOfMemoryAndBeyond4GiBKeepTheirSize) {
   std::string bytes;
   for (int i = 0; i < 10000; i++) bytes += (char)(i * 7 + i / 256);
   std::string path = File("pieces.bin", bytes);
   FileBufferAllocLimit = 4096;
   ASSERT_TRUE(RunJob({path}, 1, "8"));
-  std::vector<size_t> sizes;
-  for (const std::string& piece : Fake.pieces) sizes.push_back(piece.size());
-  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), sizes);
+  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), PieceSizes());
   EXPECT_TRUE(FakeReceived() == bytes);
-  EXPECT_TRUE(HasLine("RS232C:Data Send End."));
-
   FileBufferAllocLimit = 100;
   ASSERT_TRUE(RunJob({path}));
   EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data File Memory overflow NG."));
   EXPECT_EQ(3u, Fake.pieces.size());
-}
 
-// Sizes and offsets are 64-bit; such a file is read piece by piece, never whole.
-TEST_F(SendJob, AFileOfFiveGibibytesKeepsItsSize) {
-  std::string path = folder + "\\huge.bin";
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  FileBufferAllocLimit = 0;
+  std::string huge = folder + "\\huge.bin";
+  HANDLE file = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
   LARGE_INTEGER size;
   size.QuadPart = 5ll << 30;
   ASSERT_TRUE(SetFilePointerEx(file, size, NULL, FILE_BEGIN) && SetEndOfFile(file));  // sparse
   CloseHandle(file);
+  Fake.pieces.clear();
   Fake.pieceDelayMs = 100;
-  ASSERT_TRUE(StartJob({path}, "64"));
+  ASSERT_TRUE(Transmit(ListJob({huge}, "64")));
   ASSERT_TRUE(WaitFor([] { return Fake.pieces.size() >= 2; }));
   std::string progress = StatusText(1);
   PostCommand(IDM_STOP);
   ASSERT_TRUE(JobEnded(10000));
-  EXPECT_TRUE(HasLine("RS232C:(1)SendDataSize = 5368709120byte")) << LogDump();
+  EXPECT_TRUE(HasLine("RS232C:(2)SendDataSize = 5368709120byte")) << LogDump();
   EXPECT_NE(std::string::npos, progress.find("/ 5368709120(byte)")) << progress;
   EXPECT_EQ(65536u, Fake.pieces[0].size());
 }
 
-TEST_F(SendJob, WaitLiesBetweenFilesOnly) {
-  std::string a = File("a.bin", "A");
-  HWND dlg = OpenBlockDialog();
+// The wait lies between files only; a second Ctrl+B meanwhile starts nothing and leaves the
+// running job as it was.
+TEST_F(SendJob, WaitLiesBetweenFilesOnlyAndABlockCommandMeanwhileStartsNothing) {
+  HWND dlg = ListJob({File("a.bin", "A")});
   ASSERT_TRUE(dlg);
-  DropOnDialog(dlg, {a});
   SetText(dlg, IDC_BLK_TIMES, "2");
   SetCheck(dlg, IDC_BLK_WAIT_ON, true);
   SetText(dlg, IDC_BLK_WAIT, "5");
-  Click(dlg, IDOK);
-  ASSERT_TRUE(DialogGone(dlg));
+  ASSERT_TRUE(Transmit(dlg));
   EXPECT_TRUE(WaitFor([] { return Fake.pieces.size() == 1; }, 2500));
+  PostCommand(IDM_BLOCK);
   Sleep(2500);
   EXPECT_EQ(1u, Fake.pieces.size());
   ASSERT_TRUE(JobEnded(5000));
   EXPECT_EQ("AA", FakeReceived());
-  EXPECT_EQ(8u, LogLines().size());
-}
-
-// A second Ctrl+B while a job runs starts nothing and leaves the running job as it was.
-TEST_F(SendJob, BlockCommandDuringAJobStartsNothingAndStopStillEndsIt) {
-  Fake.stuck = 1;
-  ASSERT_TRUE(StartJob({File("a.bin", "stuck")}));
-  ASSERT_TRUE(WaitFor([] { return ToolbarEnabled(TB_STOP); }));
-  PostCommand(IDM_BLOCK);
-  Sleep(300);
-  PostCommand(IDM_STOP);
-  ASSERT_TRUE(JobEnded());
-  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
+  EXPECT_EQ(8u, LogLines().size()) << LogDump();
   EXPECT_FALSE(WaitDialog("Block transmission", 1000)) << "a second job started";
-  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
-}
-
-TEST_F(SendJob, CancelledDialogEndsTheJobSilently) {
-  HWND dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg);
-  DropOnDialog(dlg, {File("a.bin", "A")});
-  Click(dlg, IDCANCEL);
-  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
-  EXPECT_TRUE(LogLines().empty());
-  EXPECT_TRUE(Fake.pieces.empty());
 }
 
 // What every driver inherits from the frame, run through the fake driver.
-class DriverFrame : public FakePortTest {};
+class DriverFrame : public SendJob {};
 
-TEST_F(DriverFrame, BlockSenderPiecesDelaysRetriesAndFailures) {
+TEST_F(DriverFrame, BlockSenderReceiveThreadAndDirectWrite) {
   std::string bytes(10000, '\0');
   for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(i * 31 + i / 256);
   std::string path = File("a.bin", bytes);
   Fake.busyWrites = 2;  // a busy port is retried, not reported
-  HWND dlg = OpenBlockDialog();
+  HWND dlg = ListJob({path}, "4096");
   ASSERT_TRUE(dlg);
-  DropOnDialog(dlg, {path});
   SetCheck(dlg, IDC_BLK_KBYTE, false);
-  SetText(dlg, IDC_BLK_SIZE, "4096");
   SetText(dlg, IDC_BLK_DELAY, "200");
-  Click(dlg, IDOK);
-  ASSERT_TRUE(DialogGone(dlg) && JobEnded());
-  std::vector<size_t> sizes;
-  for (const std::string& piece : Fake.pieces) sizes.push_back(piece.size());
-  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), sizes);
+  ASSERT_TRUE(Transmit(dlg) && JobEnded());
+  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), PieceSizes());
   EXPECT_TRUE(FakeReceived() == bytes);
   ASSERT_EQ(3u, Fake.ticks.size());
   EXPECT_GE(Fake.ticks[1] - Fake.ticks[0], 150u);  // the delay lies between pieces
@@ -138,18 +117,16 @@ TEST_F(DriverFrame, BlockSenderPiecesDelaysRetriesAndFailures) {
 
   Fake.failAtPiece = -1;
   Fake.stuck = 1;  // a piece that makes no progress for the time-out
-  dlg = OpenBlockDialog();
+  dlg = ListJob({path}, "4096");
   ASSERT_TRUE(dlg);
   SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
   SetText(dlg, IDC_BLK_TIMEOUT, "1");
-  Click(dlg, IDOK);
-  ASSERT_TRUE(DialogGone(dlg) && JobEnded(5000));
+  ASSERT_TRUE(Transmit(dlg) && JobEnded(5000));
   EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data Time Out.")) << LogDump();
   EXPECT_EQ(2, LineCount("RS232C:<ERROR>Data Send NG."));
   EXPECT_EQ(2, Ports[IF_RS232C].sending);
-}
 
-TEST_F(DriverFrame, ReceiveThreadAndADirectWriteThatNeverEnds) {
+  // The receive thread, and its circuit error once.
   PostCommand(IDM_DISCONNECT);
   ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
   Fake.answer = "hello\r\n";
@@ -174,58 +151,16 @@ TEST_F(DriverFrame, ReceiveThreadAndADirectWriteThatNeverEnds) {
   DirectWritePatienceMs = 10000;
 }
 
-TEST(IntervalChoices, ElevenFiveCharacterLabelsAndTheirMilliseconds) {
-  for (const IntervalChoice& choice : IntervalChoices) EXPECT_EQ(5, lstrlenA(choice.label)) << choice.label;
-  EXPECT_EQ(4, IntervalIndex(1000));
-  EXPECT_EQ(-1, IntervalIndex(1500));
-  EXPECT_EQ(1000, IntervalFromLabel("1sec ", 7));
-  EXPECT_EQ(7, IntervalFromLabel("1sec", 7));
-  EXPECT_EQ(60000, IntervalFromLabel("60sec", 7));
-}
-
-class UnconnectedJob : public FakePortTest {
- protected:
-  void SetUp() override { AppTest::SetUp(); }
-};
-
-TEST_F(UnconnectedJob, TheJobAsksForAnInterfaceEndsSilentlyWhenRefusedAndSendsOnTheChosenOne) {
-  std::string a = File("a.bin", "hello");
-  for (bool chosen : {false, true}) {
-    HWND dlg = OpenBlockDialog();
-    ASSERT_TRUE(dlg);
-    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-    DropOnDialog(dlg, {a});
-    Click(dlg, IDOK);
-    HWND select = WaitDialog("Selection of I/F");
-    ASSERT_TRUE(select);
-    if (chosen) {
-      Click(select, IDOK);  // nothing chosen yet: the dialog stays
-      Sleep(300);
-      EXPECT_TRUE(IsWindowVisible(select));
-      Click(select, IDC_SEL_RS232C);
-    }
-    Click(select, chosen ? IDOK : IDCANCEL);
-    ASSERT_TRUE(DialogGone(select) && JobEnded());
-    EXPECT_EQ(chosen ? "hello" : "", FakeReceived());
-    EXPECT_EQ(chosen, HasLine("RS232C:Data Send End."));
-  }
-}
-
 class TcpipJob : public PrinterTest {
  protected:
   // The files listed with the wait option at its least (5 s) or off, 1 KB blocks and the delay; the job started.
   void StartJob(const std::vector<std::string>& paths, bool wait, const char* delay = "0") {
-    HWND dlg = OpenBlockDialog();
+    HWND dlg = ListJob(paths);
     ASSERT_TRUE(dlg);
-    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-    DropOnDialog(dlg, paths);
-    SetText(dlg, IDC_BLK_TIMES, "1");
-    SetText(dlg, IDC_BLK_SIZE, "1");
     SetText(dlg, IDC_BLK_DELAY, delay);
     SetCheck(dlg, IDC_BLK_WAIT_ON, wait);
     SetText(dlg, IDC_BLK_WAIT, "5");
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
+    ASSERT_TRUE(Transmit(dlg));
   }
   void StartWaitingJob() {
     Connect(false);
@@ -233,11 +168,37 @@ class TcpipJob : public PrinterTest {
   }
 };
 
-// The refusal may be handled before the connect call has returned on the send thread.
+// The connect's last line holds the send thread until the window has taken the connect
+// event: the refusal is handled before the connect call has returned.
+static WNDPROC windowProc;
+static LRESULT CALLBACK RefusalFirst(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_APPEND_LINE && strncmp((const char*)lParam, "TCP/IP:PortNo", 13) == 0) {
+    MSG event;
+    for (DWORD start = GetTickCount(); TcpSocket != INVALID_SOCKET && GetTickCount() - start < 3000; Sleep(1))
+      if (PeekMessageA(&event, wnd, WM_SOCKET_EVENT, WM_SOCKET_EVENT, PM_REMOVE)) DispatchMessageA(&event);
+  }
+  return CallWindowProcA(windowProc, wnd, msg, wParam, lParam);
+}
+
+// With nothing connected a job asks for an interface: it ends silently when none is given,
+// and waits for the connection of the one chosen, or ends when that is refused.
 TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnectionOrEndsWhenRefused) {
   std::string a = File("a.bin", "over tcp");
+  StartJob({a}, false);
+  HWND select = WaitDialog("Selection of I/F");
+  ASSERT_TRUE(select);
+  Click(select, IDOK);  // nothing chosen yet: the dialog stays
+  Sleep(300);
+  EXPECT_TRUE(IsWindowVisible(select));
+  Click(select, IDCANCEL);
+  ASSERT_TRUE(DialogGone(select) && JobEnded());
+  EXPECT_TRUE(LogLines().empty());
   for (int refuse : {1, 0}) {
     SimSetRefuse(refuse);
+    if (refuse)
+      windowProc = (WNDPROC)SetWindowLongPtrA(hMainWnd, GWLP_WNDPROC, (LONG_PTR)RefusalFirst);
+    else
+      SetWindowLongPtrA(hMainWnd, GWLP_WNDPROC, (LONG_PTR)windowProc);
     StartJob({a}, false);
     HWND select = WaitDialog("Selection of I/F");
     ASSERT_TRUE(select);
@@ -251,24 +212,19 @@ TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnectionOrEndsWhenRefuse
   EXPECT_EQ(1, LineCount("TCP/IP:Data Send End.")) << LogDump();
 }
 
-TEST_F(TcpipJob, WithTheWaitOptionEachFileGetsAFreshConnection) {
-  StartWaitingJob();
-  ASSERT_TRUE(WaitFor([] { return SimReceived() == "AB"; }, 10000));
-  ASSERT_TRUE(JobEnded(10000));  // the last file is followed by a re-connection too
-  EXPECT_EQ(3, SimGetStats().connections);  // one per file and the one left open after the job
-  EXPECT_TRUE(HasLine("TCP/IP:Connection Retry Start."));
-  EXPECT_TRUE(HasLine("TCP/IP:Data Send End."));
-}
-
-// No sequence of user actions may leave the flags and the socket disagreeing.
-TEST_F(TcpipJob, AConnectionMadeInThePauseBetweenFilesServesTheNextFile) {
+// With the wait option each file gets a fresh connection, and one made by the user in the
+// pause serves the next file: no sequence of user actions may leave the flags and the
+// socket disagreeing.
+TEST_F(TcpipJob, WithTheWaitOptionAConnectionMadeInThePauseServesTheNextFile) {
   StartWaitingJob();
   ASSERT_TRUE(WaitLine("TCP/IP:Connection Shutdown."));
   PostCommand(IDM_TCPIP);
   ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
-  ASSERT_TRUE(JobEnded(15000));
+  ASSERT_TRUE(JobEnded(15000));  // the last file is followed by a re-connection too
   EXPECT_TRUE(WaitFor([] { return SimReceived() == "AB"; })) << LogDump();
   EXPECT_TRUE(HasLine("TCP/IP:Data Send End.")) << LogDump();
+  EXPECT_TRUE(HasLine("TCP/IP:Connection Retry Start."));
+  EXPECT_EQ(3, SimGetStats().connections);
   EXPECT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1 && TcpSocket != INVALID_SOCKET; }));
   PostCommand(IDM_DISCONNECT);
   EXPECT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 0 && TcpSocket == INVALID_SOCKET && TcpState == 0; }));
