@@ -136,6 +136,7 @@ class UsbTest : public AppTest {
   void TearDown() override {
     UsbWriteStart = WriteFileEx;
     DirectWritePatienceMs = 10000;
+    GetJobEndCheck = 0;
     AppTest::TearDown();
     bus.Stop();
   }
@@ -156,9 +157,8 @@ class UsbTest : public AppTest {
     ASSERT_TRUE(WaitFor([] { return Ports[IF_USB].connected == 0 && ConnectionBlockOf()->usbHandle == INVALID_HANDLE_VALUE; }));
   }
   static ConnectionBlock* ConnectionBlockOf() { return UsbBlock; }
-  // A job that cannot end by itself: the printer reads nothing.
-  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
-    SimDeviceSetReading(p->device, 0);
+  // The block dialog with one file, confirmed; the job runs.
+  void StartJob(const std::string& path, int timeOutSeconds = 0) {
     HWND dlg = OpenBlockDialog();
     ASSERT_TRUE(dlg);
     SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
@@ -168,6 +168,11 @@ class UsbTest : public AppTest {
     if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
     Click(dlg, IDOK);
     ASSERT_TRUE(DialogGone(dlg));
+  }
+  // A job that cannot end by itself: the printer reads nothing.
+  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
+    SimDeviceSetReading(p->device, 0);
+    StartJob(path, timeOutSeconds);
     ASSERT_TRUE(WaitFor([] { return !LinesWith("SendDataSize").empty(); }));
     Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
@@ -315,5 +320,33 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   // Disconnect while the receive thread reads: no box, a clean close.
   Disconnect();
   EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
+  EXPECT_FALSE(WaitDialog("Error", 500));
+}
+
+// With GET_JOB_END on and a printer that never says the job ended, the job still ends as
+// the user asks: Stop (also while the block dialog is still closing), job cancel, the
+// time-out, disconnection; each as one failed job, with no box.
+TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
+  SimUsb* p = bus.Add("X1", 1);
+  ASSERT_TRUE(Connect("X1", true)) << LogDump();
+  Change(p, [](UsbPrinter& u) { u.jobEnded = 1; });
+  GetJobEndCheck = 1;
+  struct Exit { int command; bool whileAsking; int timeOutSeconds; const char* line; } exits[] = {
+      {IDM_STOP, false, 0, nullptr},
+      {IDM_STOP, true, 0, nullptr},
+      {IDM_JOB_CANCEL, true, 0, nullptr},
+      {0, true, 1, "USB:<ERROR>Send Data Time Out."},
+      {IDM_DISCONNECT, true, 0, nullptr},
+  };
+  for (const Exit& e : exits) {
+    int failed = LineCount("USB:<ERROR>Data Send NG.");
+    StartJob(File("j.bin", "abc"), e.timeOutSeconds);
+    if (e.whileAsking) EXPECT_TRUE(WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << e.command;
+    if (e.command) PostCommand(e.command);
+    EXPECT_TRUE(JobEnded(3000)) << e.command << LogDump();
+    EXPECT_EQ(LineCount("USB:<ERROR>Data Send NG."), failed + 1) << e.command << LogDump();
+    if (e.line) EXPECT_TRUE(HasLine(e.line)) << LogDump();
+    EXPECT_EQ(0, (int)UsbJobCancelRequest);  // served, not left to end the next job
+  }
   EXPECT_FALSE(WaitDialog("Error", 500));
 }
