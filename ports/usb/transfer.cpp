@@ -108,9 +108,11 @@ static void CancelWrite() {
   writingPipe = NULL;
 }
 
-// A job cancel asked for during a send is served here, within one wait slice.
+// A job cancel asked for during a send is served here, within one wait slice. While a
+// reopen holds the gate the write is given up and then started again on the new pipe; at
+// a disconnection it stays "pending" for the frame, which gives it up without a word.
 static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
-  if (Wait(&writing, ms) || gateHeld) {
+  if (Wait(&writing, ms) || (gateHeld && Ports[IF_USB].connected == 1)) {
     CancelWrite();
     *written = Count(&writing);
     if (!writing.error || writing.error == ERROR_OPERATION_ABORTED) return 1;

@@ -172,8 +172,9 @@ class UsbTest : public AppTest {
   // A job that cannot end by itself: the printer reads nothing.
   void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
     SimDeviceSetReading(p->device, 0);
+    size_t files = LinesWith("SendDataSize").size();
     StartJob(path, timeOutSeconds);
-    ASSERT_TRUE(WaitFor([] { return !LinesWith("SendDataSize").empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return LinesWith("SendDataSize").size() > files; }));
     Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
   }
@@ -317,10 +318,16 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   ASSERT_TRUE(RunJob({File("after.bin", after)})) << LogDump();
   EXPECT_TRUE(WaitFor([&] { return Received(p).size() == before + after.size(); })) << LogDump();
 
-  // Disconnect while the receive thread reads: no box, a clean close.
+  // Disconnect while a write waits for the printer and the receive thread reads: the job
+  // ends as stopped, no box, a clean close.
+  StartStuckJob(p, File("left.bin", Pattern(1 << 20)));
+  size_t errors = LinesWith("<ERROR>").size();
   Disconnect();
+  EXPECT_TRUE(JobEnded()) << LogDump();
   EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
-  EXPECT_FALSE(WaitDialog("Error", 500));
+  EXPECT_EQ(AnswerMessageBox("Error", IDOK, 1000), "<no message box>") << LogDump();
+  EXPECT_EQ(LinesWith("<ERROR>").size(), errors + 1) << LogDump();  // the job's own end
+  EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();
 }
 
 // With GET_JOB_END on and a printer that never says the job ended, the job still ends as
@@ -330,7 +337,8 @@ TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
   SimUsb* p = bus.Add("X1", 1);
   ASSERT_TRUE(Connect("X1", true)) << LogDump();
   Change(p, [](UsbPrinter& u) { u.jobEnded = 1; });
-  GetJobEndCheck = 1;
+  PostCommand(IDM_GET_JOB_END);  // after the connection's own steps, which clear it
+  ASSERT_TRUE(WaitFor([] { return GetJobEndCheck == 1; }));
   struct Exit { int command; bool whileAsking; int timeOutSeconds; const char* line; } exits[] = {
       {IDM_STOP, false, 0, nullptr},
       {IDM_STOP, true, 0, nullptr},
@@ -344,9 +352,10 @@ TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
     if (e.whileAsking) EXPECT_TRUE(WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << e.command;
     if (e.command) PostCommand(e.command);
     EXPECT_TRUE(JobEnded(3000)) << e.command << LogDump();
-    EXPECT_EQ(LineCount("USB:<ERROR>Data Send NG."), failed + 1) << e.command << LogDump();
+    EXPECT_TRUE(WaitFor([&] { return LineCount("USB:<ERROR>Data Send NG.") == failed + 1; })) << e.command << LogDump();
     if (e.line) EXPECT_TRUE(HasLine(e.line)) << LogDump();
     EXPECT_EQ(0, (int)UsbJobCancelRequest);  // served, not left to end the next job
   }
-  EXPECT_FALSE(WaitDialog("Error", 500));
+  EXPECT_FALSE(WaitDialog("Error", 1000));
+  EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();  // the receive thread went first
 }
