@@ -9,6 +9,7 @@
 #include "sim/bus.h"
 #include "sim/device_host.h"
 #include "sim/usb_printer.h"
+#include "sim/usb_tree_host.h"
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -24,12 +25,13 @@ struct SimUsb {
 class UsbBus {
  public:
   ~UsbBus() { Stop(); }
-  SimUsb* Add(const std::string& model, uint32_t port) {
+  // `number` names the device interface (SimBusPrinterName); by default the next one.
+  SimUsb* Add(const std::string& model, uint32_t port, int number = 0) {
     auto p = std::make_unique<SimUsb>();
     p->printer = MakeUsbPrinter(model, port);
     if (model.empty()) UsbFailRequests(p->printer, USB_REQUEST_DEVICE_ID, 31, 1000);  // no ID to be had
     SimDeviceSetup s;
-    s.name = SimBusPrinterName((int)printers.size() + 1);
+    s.name = SimBusPrinterName(number ? number : (int)printers.size() + 1);
     s.pipes = kSimPipeUsb;
     s.control = UsbPrinterControl;
     s.controlState = &p->printer;
@@ -358,4 +360,23 @@ TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
   }
   EXPECT_FALSE(WaitDialog("Error", 1000));
   EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();  // the receive thread went first
+}
+
+// The topology walk lists the high-speed printer (interface 1) before the full-speed one
+// (interface 2); the spooler lists them the other way round. Each connection still shows
+// its own printer's speed and vendor capability.
+TEST_F(UsbTest, ConnectionTakesItsOwnPrintersSpeedAndVendorFlag) {
+  ASSERT_TRUE(bus.Add("FS", 1, 2) && bus.Add("HS", 2, 1));
+  UsbTreeHost* tree = UsbTreeHostStart(0);
+  struct Case { const char* model; const char* speed; int vendor; } cases[] = {
+      {"FS", "Speed = Full(12Mbps)", 0},
+      {"HS", "Speed = High(480Mbps)", 1},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Connect(c.model)) << LogDump();
+    EXPECT_TRUE(WaitFor([&] { return StatusText(3) == c.speed; })) << c.model << StatusText(3);
+    EXPECT_EQ(c.vendor, (int)UsbVendorFlag) << c.model;
+    Disconnect();
+  }
+  UsbTreeHostStop(tree);
 }
