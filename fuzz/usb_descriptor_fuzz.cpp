@@ -14,8 +14,7 @@ struct FuzzBus {
     int opened;
 };
 
-void* Open(void* context, const char*)
-{
+void* Open(void* context, const char*) {
     FuzzBus& bus = *static_cast<FuzzBus*>(context);
     if (bus.size == 0)
         return nullptr;
@@ -23,13 +22,11 @@ void* Open(void* context, const char*)
     return &bus;
 }
 
-void Close(void* context, void*)
-{
+void Close(void* context, void*) {
     static_cast<FuzzBus*>(context)->opened--;
 }
 
-int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, uint32_t outLength, uint32_t* returned)
-{
+int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, uint32_t outLength, uint32_t* returned) {
     FuzzBus& bus = *static_cast<FuzzBus*>(context);
     if (bus.size < 2)
         return 0;
@@ -47,14 +44,12 @@ int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, ui
     return 1;
 }
 
-int Describe(void*, const char* key, std::string* description)
-{
+int Describe(void*, const char* key, std::string* description) {
     *description = key;
     return key[0] != 'x';
 }
 
-std::string Narrow(void*, const uint16_t* units, size_t count)
-{
+std::string Narrow(void*, const uint16_t* units, size_t count) {
     std::string s;
     for (size_t i = 0; i < count; i++)
         s += static_cast<char>(units[i] < 0x80 ? units[i] : '?');
@@ -65,8 +60,7 @@ std::string Narrow(void*, const uint16_t* units, size_t count)
 
 // The first byte chooses: the formatter over the bytes as a record and a set, or the
 // whole walk over a bus that answers with the bytes.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
     if (data[0] & 1) {

@@ -105,7 +105,7 @@ static double StalledCpu(unsigned char* data) {
   return cpu;
 }
 
-static bool WindowReady() { return hMainWnd != NULL && hLogList != NULL; }
+static bool WindowReady() { return hMainWnd != NULL && hLogList != NULL && UsbBlock != NULL; }
 
 int main() {
   char folder[MAX_PATH];
