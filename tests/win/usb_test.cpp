@@ -2,16 +2,19 @@
 // layer on its own, then the real window as a user drives it.
 #include "tests/win/harness.h"
 #include "common/resource.h"
+#include "common/settings.h"
 #include "common/state.h"
 #include "ports/usb/usb.h"
 #include "send/engine.h"
 #include "send/frame.h"
+#include "services/vendor.h"
 #include "sim/bus.h"
 #include "sim/device_host.h"
 #include "sim/usb_printer.h"
 #include "sim/usb_tree_host.h"
 #include <gtest/gtest.h>
 #include <memory>
+#include <process.h>
 
 namespace {
 
@@ -49,11 +52,15 @@ void Change(SimUsb* p, F change) {
   SimDeviceUnlock(p->device);
 }
 
-std::string Received(SimUsb* p) {
-  std::string kept;
-  Change(p, [&](UsbPrinter& u) { kept = u.model.kept; });
-  return kept;
+template <class F>
+auto Read(SimUsb* p, F read) {
+  SimDeviceLock(p->device);
+  auto value = read(p->printer);
+  SimDeviceUnlock(p->device);
+  return value;
 }
+
+std::string Received(SimUsb* p) { return Read(p, [](UsbPrinter& u) { return u.model.kept; }); }
 
 std::string Pattern(size_t size) {
   std::string bytes(size, '\0');
@@ -353,4 +360,87 @@ TEST_F(UsbTest, ConnectionTakesItsOwnPrintersSpeedAndVendorFlag) {
                            " -[Port1] DeviceConnected:  Tarvex Sim FS Printer", "  - Device Bus Speed:     Full"})
     EXPECT_EQ(1, LineCount(line)) << line << LogDump();
   UsbTreeHostStop(tree);
+}
+
+namespace {
+unsigned __stdcall SetUnknownObjects(void* rounds) {
+  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
+  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
+  return 0;
+}
+}  // namespace
+
+// The vendor requests through the connection: SET_OFFSET takes only 1 to 255; the MIB
+// dialog lays out input, refuses bad requests and shows the printer's answers. The dialog's
+// requests from the window's thread never fall between the automatic cycle's set and get:
+// every cycle reads its own answer, so the counter runs on.
+TEST_F(UsbTest, VendorRequestsOffsetMibDialogAndCycle) {
+  SimUsb* p = bus.Add("X1", 1);
+  ASSERT_TRUE(Connect("X1")) << LogDump();
+  PostCommand(IDM_SET_OFFSET);
+  HWND dlg = WaitDialog("SET_OFFSET_VALUE");
+  ASSERT_TRUE(dlg != NULL);
+  for (const char* refused : {"0", "256", "1000", ""}) {
+    SetText(dlg, IDC_OFFSET_VALUE, refused);
+    Click(dlg, IDOK);
+    EXPECT_FALSE(DialogGone(dlg, 300)) << refused;
+  }
+  EXPECT_TRUE(WaitDialog("Error", 100) == NULL);
+  SetText(dlg, IDC_OFFSET_VALUE, "12a");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_EQ(12, OffsetValue);
+  EXPECT_TRUE(WaitFor([&] { return Read(p, [](UsbPrinter& u) { return u.vendor.offset; }) == 12; }));
+
+  PostCommand(IDM_MIBOBJECT);
+  dlg = WaitDialog("MIB refer (transmission)");
+  ASSERT_TRUE(dlg != NULL);
+  EXPECT_EQ("qovelt", Text(dlg, IDC_MIB_COMMUNITY));
+  EXPECT_EQ("255", Text(dlg, IDC_MIB_RECEIVE_SIZE));
+  EXPECT_FALSE(IsEnabled(dlg, IDC_MIB_VALUE));
+
+  HWND community = GetDlgItem(dlg, IDC_MIB_COMMUNITY);
+  TypeChars(community, " -");  // refused: the text stays as it was
+  EXPECT_EQ("qovelt", Text(dlg, IDC_MIB_COMMUNITY));
+  HWND oid = GetDlgItem(dlg, IDC_MIB_OID);
+  TypeChars(oid, "000100030");
+  EXPECT_EQ("00 01 00 03 0", Text(dlg, IDC_MIB_OID));
+  Click(dlg, IDOK);
+  EXPECT_EQ("ObjectID Input N.G.", AnswerMessageBox("Error", IDOK));
+
+  // SET of a String object, then GET of it: the answer's fields decoded.
+  SetText(dlg, IDC_MIB_OID, "");
+  TypeChars(oid, "00010003000600010002000100010004");
+  Click(dlg, IDC_MIB_SET);
+  WaitFor([&] { return IsEnabled(dlg, IDC_MIB_VALUE); });
+  Click(dlg, IDC_MIB_STRING);
+  WaitFor([&] { return IsChecked(dlg, IDC_MIB_STRING); });
+  TypeChars(GetDlgItem(dlg, IDC_MIB_VALUE), "0004HELLO");
+  Click(dlg, IDOK);
+  EXPECT_EQ("Value Input N.G.", AnswerMessageBox("Error", IDOK));
+  SetText(dlg, IDC_MIB_VALUE, "0005HELLO");
+  Click(dlg, IDC_MIB_SET_MIB);
+  EXPECT_TRUE(WaitFor([&] { return Read(p, [](UsbPrinter& u) { return u.vendor.mibSets; }) == 1; }));
+  Click(dlg, IDC_MIB_GET);
+  SetText(dlg, IDC_MIB_RECEIVE_SIZE, "100");
+  Click(dlg, IDC_MIB_GET_MIB);
+  EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_MIB_R_VALUE) == "0005HELLO"; })) << Text(dlg, IDC_MIB_R_VALUE);
+  EXPECT_EQ("255", Text(dlg, IDC_MIB_RECEIVE_SIZE));
+  EXPECT_EQ("00 00 00 00 ", Text(dlg, IDC_MIB_R_STATUS));
+  EXPECT_EQ("00 08 ", Text(dlg, IDC_MIB_R_OID_SIZE));
+  Click(dlg, IDCANCEL);
+  EXPECT_TRUE(DialogGone(dlg));
+
+  SimDeviceFailNextControl(p->device, ERROR_GEN_FAILURE);  // the job-end asking gives up
+  EXPECT_EQ(-1, ::UsbServices.jobEndQuery());
+  EXPECT_TRUE(WaitLine("Error:Time out."));
+  OpenDsp = 1;
+  int rounds = 40;
+  MibRequestCounter = 1;
+  HANDLE t = (HANDLE)_beginthreadex(NULL, 0, SetUnknownObjects, &rounds, 0, NULL);
+  for (int i = 0; i < rounds; i++) ASSERT_EQ(1, MibReferCycle());
+  WaitForSingleObject(t, 10000);
+  CloseHandle(t);
+  EXPECT_EQ(41, MibRequestCounter);
+  EXPECT_TRUE(WaitLine("Velmora tray 40 ready"));
 }
