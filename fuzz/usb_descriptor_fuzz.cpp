@@ -1,6 +1,7 @@
 #include "services/usb_descriptor.h"
 #include "services/usb_walk.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -34,9 +35,7 @@ int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, ui
     uint32_t claimed = bus.data[0] | bus.data[1] << 8;
     bus.data += 2;
     bus.size -= 2;
-    uint32_t n = claimed < bus.size ? claimed : static_cast<uint32_t>(bus.size);
-    if (n > outLength)
-        n = outLength;
+    uint32_t n = std::min({claimed, static_cast<uint32_t>(bus.size), outLength});
     std::memcpy(out, bus.data, n);
     bus.data += n;
     bus.size -= n;

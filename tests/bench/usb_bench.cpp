@@ -19,10 +19,7 @@ static UsbPrinter printer = MakeUsbPrinter("Bench", 1);
 static SimDevice* device;
 static uint64_t expectedHash;
 
-struct Run {
-  double seconds;
-  bool intact;
-};
+struct Run { double seconds; bool intact; };
 
 static double ThreadCpu(HANDLE thread) {
   FILETIME created, exited, kernel, user;

@@ -45,9 +45,7 @@ int Count(const ReportLines& lines, const std::string& line) { return std::count
 
 TEST(Descriptor, DeviceLinesAndSpeed) {
     struct Case {
-        uint16_t usb;
-        int lowSpeed;
-        uint16_t release;
+        uint16_t usb, lowSpeed, release;
         const char *speedLine, *speedText;
         int vendorCapable;
     } cases[] = {

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,14 +72,6 @@ TEST(UsbPortNumber, WholeNumberNamesThePort) {
     EXPECT_EQ(UsbPortMatches(number, "USB001"), number == 1) << c.name;
   }
   EXPECT_FALSE(UsbPortMatches(1, "usb001"));
-}
-
-TEST(UsbPaths, PipesFollowTheDevicePath) {
-  for (int pipe : {0, 1}) {
-    char* path = UsbPipePath("\\\\?\\usb#vid_1#p", pipe);
-    EXPECT_EQ(std::string(path), std::string("\\\\?\\usb#vid_1#p\\PIPE0") + char('0' + pipe));
-    std::free(path);
-  }
 }
 
 TEST(UsbSettings, DefaultsAndOnlyFourByteValues) {

@@ -306,9 +306,8 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();
 }
 
-// With GET_JOB_END on and a printer that never says the job ended, the job still ends as
-// the user asks: Stop (also while the block dialog is still closing), job cancel, the
-// time-out, disconnection; each as one failed job, with no box.
+// GET_JOB_END on, the printer never says the job ended: the job still ends, as one failed job
+// and with no box, by Stop (also while its dialog closes), job cancel, time-out, disconnection.
 TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
   SimUsb* p = bus.Add("X1", 1);
   ASSERT_TRUE(Connect("X1", true)) << LogDump();
@@ -336,11 +335,22 @@ TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
   EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();  // the receive thread went first
 }
 
-// The topology walk lists the high-speed printer (interface 1) before the full-speed one
-// (interface 2); the spooler lists them the other way round. Each connection still shows
-// its own printer's speed and vendor capability, and the descriptor report the whole tree.
-TEST_F(UsbTest, ConnectionTakesItsOwnPrintersSpeedAndVendorFlag) {
-  ASSERT_TRUE(bus.Add("FS", 1, 2) && bus.Add("HS", 2, 1));
+namespace {
+unsigned __stdcall SetUnknownObjects(void* rounds) {
+  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
+  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
+  return 0;
+}
+}  // namespace
+
+// The walk lists the high-speed printer (interface 1) first, the spooler the full-speed one:
+// each connection still shows its own printer's speed and vendor flag. Then the report, and
+// the vendor requests: SET_OFFSET takes 1 to 255 only; the MIB dialog lays out, refuses and
+// answers; its requests never fall between a cycle's set and get, so the counter runs on.
+TEST_F(UsbTest, SpeedVendorFlagReportAndVendorRequestsOfTheConnectedPrinter) {
+  ASSERT_TRUE(bus.Add("FS", 1, 2));
+  SimUsb* p = bus.Add("HS", 2, 1);  // connected last: the vendor requests go to it
+  ASSERT_TRUE(p);
   UsbTreeHost* tree = UsbTreeHostStart(0);
   struct Case { const char* model; const char* speed; int vendor; } cases[] = {
       {"FS", "Speed = Full(12Mbps)", 0},
@@ -352,31 +362,13 @@ TEST_F(UsbTest, ConnectionTakesItsOwnPrintersSpeedAndVendorFlag) {
     EXPECT_TRUE(WaitFor([&] { return StatusText(3) == c.speed; })) << c.model << StatusText(3);
     EXPECT_EQ(c.vendor, (int)UsbVendorFlag) << c.model;
   }
-  // The whole tree's report goes through the same seam.
   PostCommand(IDM_DESCRIPTOR);
   EXPECT_TRUE(WaitLine("HCD1")) << LogDump();
-  for (const char* line : {"Simulated USB2 Enhanced Host Controller", " -[Port1] DeviceConnected:  Tarvex Sim HS Printer",
-                           "  - 0x0409: TARVEXSIM0001", " -[Port2] DeviceConnected:  Generic USB Hub",
+  for (const char* line : {" -[Port1] DeviceConnected:  Tarvex Sim HS Printer", "  - 0x0409: TARVEXSIM0001",
                            " -[Port1] DeviceConnected:  Tarvex Sim FS Printer", "  - Device Bus Speed:     Full"})
     EXPECT_EQ(1, LineCount(line)) << line << LogDump();
   UsbTreeHostStop(tree);
-}
 
-namespace {
-unsigned __stdcall SetUnknownObjects(void* rounds) {
-  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
-  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
-  return 0;
-}
-}  // namespace
-
-// The vendor requests through the connection: SET_OFFSET takes only 1 to 255; the MIB
-// dialog lays out input, refuses bad requests and shows the printer's answers. The dialog's
-// requests from the window's thread never fall between the automatic cycle's set and get:
-// every cycle reads its own answer, so the counter runs on.
-TEST_F(UsbTest, VendorRequestsOffsetMibDialogAndCycle) {
-  SimUsb* p = bus.Add("X1", 1);
-  ASSERT_TRUE(Connect("X1")) << LogDump();
   PostCommand(IDM_SET_OFFSET);
   HWND dlg = WaitDialog("SET_OFFSET_VALUE");
   ASSERT_TRUE(dlg != NULL);
@@ -415,9 +407,6 @@ TEST_F(UsbTest, VendorRequestsOffsetMibDialogAndCycle) {
   WaitFor([&] { return IsEnabled(dlg, IDC_MIB_VALUE); });
   Click(dlg, IDC_MIB_STRING);
   WaitFor([&] { return IsChecked(dlg, IDC_MIB_STRING); });
-  TypeChars(GetDlgItem(dlg, IDC_MIB_VALUE), "0004HELLO");
-  Click(dlg, IDOK);
-  EXPECT_EQ("Value Input N.G.", AnswerMessageBox("Error", IDOK));
   SetText(dlg, IDC_MIB_VALUE, "0005HELLO");
   Click(dlg, IDC_MIB_SET_MIB);
   EXPECT_TRUE(WaitFor([&] { return Read(p, [](UsbPrinter& u) { return u.vendor.mibSets; }) == 1; }));
