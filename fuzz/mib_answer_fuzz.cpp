@@ -5,8 +5,7 @@
 #include <string>
 
 // The first byte chooses: decode the rest as a printer's answer, or type it into a dialog field.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
     std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);

@@ -1,6 +1,7 @@
 #include "services/usb_descriptor.h"
 #include "services/usb_walk.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -14,8 +15,7 @@ struct FuzzBus {
     int opened;
 };
 
-void* Open(void* context, const char*)
-{
+void* Open(void* context, const char*) {
     FuzzBus& bus = *static_cast<FuzzBus*>(context);
     if (bus.size == 0)
         return nullptr;
@@ -23,13 +23,11 @@ void* Open(void* context, const char*)
     return &bus;
 }
 
-void Close(void* context, void*)
-{
+void Close(void* context, void*) {
     static_cast<FuzzBus*>(context)->opened--;
 }
 
-int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, uint32_t outLength, uint32_t* returned)
-{
+int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, uint32_t outLength, uint32_t* returned) {
     FuzzBus& bus = *static_cast<FuzzBus*>(context);
     if (bus.size < 2)
         return 0;
@@ -37,9 +35,7 @@ int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, ui
     uint32_t claimed = bus.data[0] | bus.data[1] << 8;
     bus.data += 2;
     bus.size -= 2;
-    uint32_t n = claimed < bus.size ? claimed : static_cast<uint32_t>(bus.size);
-    if (n > outLength)
-        n = outLength;
+    uint32_t n = std::min({claimed, static_cast<uint32_t>(bus.size), outLength});
     std::memcpy(out, bus.data, n);
     bus.data += n;
     bus.size -= n;
@@ -47,26 +43,20 @@ int Request(void* context, void*, uint32_t, const void*, uint32_t, void* out, ui
     return 1;
 }
 
-int Describe(void*, const char* key, std::string* description)
-{
+int Describe(void*, const char* key, std::string* description) {
     *description = key;
     return key[0] != 'x';
 }
 
-std::string Narrow(void*, const uint16_t* units, size_t count)
-{
-    std::string s;
-    for (size_t i = 0; i < count; i++)
-        s += static_cast<char>(units[i] < 0x80 ? units[i] : '?');
-    return s;
+std::string Narrow(void*, const uint16_t* units, size_t count) {
+    return std::string(units, units + count);  // each unit cut to a byte: the text does not matter here
 }
 
 }  // namespace
 
 // The first byte chooses: the formatter over the bytes as a record and a set, or the
 // whole walk over a bus that answers with the bytes.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
     if (data[0] & 1) {

@@ -194,8 +194,8 @@ static int SendListedFiles(HWND mainWnd, ConnectionBlock* block) {
   return 0;
 }
 
-static void ReportResult(int result) {
-  const char* name = InterfaceName(ActiveKind());
+static void ReportResult(int kind, int result) {
+  const char* name = InterfaceName(kind);
   switch (result) {
     case 0: ConnectionLogMessage("%s:Data Send End.", name); break;
     case -101: Ports[IF_USB].sending = 0; break;
@@ -217,10 +217,11 @@ DWORD WINAPI SendThreadProc(LPVOID mainWindow) {
   ConnectionBlock* block = (ConnectionBlock*)GlobalLock(ConnectionBlockMemory);
   int result = BlockTransmissionExchange(block, hInst, mainWnd);
   if (result == 0) result = EnsureInterface(mainWnd, block);
+  int kind = ActiveKind();  // a disconnection during the job clears the active interface
   if (result == 0) result = SendListedFiles(mainWnd, block);
   SetSendingFlag(0);
   BlockCommandEnable(1);
-  ReportResult(result);
+  ReportResult(kind, result);
   GlobalUnlock(ConnectionBlockMemory);
   ReleaseMutex(PortMutex);
   ReleaseSendThreadHandle();

@@ -6,26 +6,6 @@
 #include "services/mib_cycle.h"
 #include "terminal/log.h"
 
-namespace {
-
-void* LockRecord(HANDLE access, HANDLE* control, unsigned char** status)
-{
-    UsbAccessRecord* record = UsbAccessLock(access);
-    if (record) {
-        *control = record->control;
-        *status = &record->statusByte;
-    }
-    return record;
-}
-
-void UnlockRecord(void* record)
-{
-    UsbAccessUnlock(static_cast<UsbAccessRecord*>(record));
-}
-
-}  // namespace
-
-UsbVendorAccess VendorAccess = {LockRecord, UnlockRecord};
 int OffsetValue;
 
 namespace {
@@ -38,7 +18,7 @@ struct LockInit {
 } lockInit;
 
 struct Exchange {
-    void* record;
+    UsbAccessRecord* record;
     HANDLE control;
     VendorChannel channel;
 };
@@ -69,11 +49,11 @@ int Begin(Exchange* e)
     }
     if (access == INVALID_HANDLE_VALUE || access == NULL)
         return VENDOR_NOT_OPENED;
-    unsigned char* status = nullptr;
-    e->record = VendorAccess.acquire(access, &e->control, &status);
+    e->record = UsbAccessLock(access);
     if (!e->record)
         return VENDOR_UNKNOWN_HANDLE;
-    e->channel = {e, ControlRequest, status};
+    e->control = e->record->control;
+    e->channel = {e, ControlRequest, &e->record->statusByte};
     EnterCriticalSection(&exchangeLock);
     return 0;
 }
@@ -81,7 +61,7 @@ int Begin(Exchange* e)
 void End(Exchange* e)
 {
     LeaveCriticalSection(&exchangeLock);
-    VendorAccess.release(e->record);
+    UsbAccessUnlock(e->record);
 }
 
 int Report(int request, int code)

@@ -7,15 +7,6 @@
 
 #include "common/state.h"
 
-// How the requests reach the connected printer: its USB access handle resolved to the
-// record's control handle and status byte, the record held until released; null when the
-// handle names no record. The USB access layer's record lock, unless a test steps in.
-struct UsbVendorAccess {
-    void* (*acquire)(HANDLE access, HANDLE* control, unsigned char** status);
-    void (*release)(void* record);
-};
-extern UsbVendorAccess VendorAccess;
-
 extern int OffsetValue;         // 0 until an offset is accepted, then the last one
 
 // Each returns 1 on success; a failure is reported as its line and returns 0.

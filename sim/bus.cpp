@@ -7,6 +7,7 @@
 
 #include "sim/control.h"
 #include "sim/device_host.h"
+#include "sim/usb_printer.h"
 
 namespace {
 
@@ -152,4 +153,21 @@ std::string SimBusPrinterName(int number) {
   std::snprintf(name, sizeof name, "usb#vid_4b56&pid_%04x#tarvexsim%04d#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
                 unsigned(number & 0xFFFF), number % 10000);
   return name;
+}
+
+SimDevice* SimBusServePrinter(UsbPrinter* printer, int number, int port, const std::string& description) {
+  SimDeviceSetup s;
+  s.name = SimBusPrinterName(number);
+  s.pipes = kSimPipeUsb;
+  s.control = UsbPrinterControl;
+  s.controlState = printer;
+  s.printer = &printer->model;
+  SimDevice* device = SimDeviceStart(s);
+  SimBusNodeSetup n;
+  n.device = s.name;
+  n.portNumber = port;
+  n.description = description;
+  if (device && SimBusStart() && SimBusAdd(n)) return device;
+  SimDeviceStop(device);
+  return nullptr;
 }

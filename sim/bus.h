@@ -32,3 +32,10 @@ int SimBusAdd(const SimBusNodeSetup& node);  // the node's id, 0 when the bus is
 void SimBusRemove(int id);                   // with the nodes under it
 // A device interface style name for the printer with this number.
 std::string SimBusPrinterName(int number);
+
+// A simulated USB printer served as the device interface SimBusPrinterName(number) and put
+// on the running bus (started if need be) with this port number and description; null
+// when it cannot be served. Stop it with SimDeviceStop after the bus.
+struct SimDevice;
+struct UsbPrinter;
+SimDevice* SimBusServePrinter(UsbPrinter* printer, int number, int port, const std::string& description);

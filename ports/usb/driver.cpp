@@ -41,22 +41,23 @@ static int UsbConnectAction(HWND wnd) {
   return UsbStartReceiving();
 }
 
-static int UsbCommand(HWND wnd, WPARAM, LPARAM, int action) {
-  switch (action) {
-    case ACTION_CONNECT: return UsbConnectAction(wnd);
-    case ACTION_DISCONNECT: UsbDisconnect(UsbBlock); return 1;
-    case ACTION_START_BLOCK: return StartDriverSendThread(IF_USB, wnd);
-  }
-  return 0;
-}
-
-// The job's own sending flag comes on once its dialog is confirmed; until then a job
-// cancel must still wait for the job, so the flag is set here already.
+// The job's own sending flag comes on only after its dialog has closed, which takes a
+// while; a Stop or job cancel given meanwhile must still reach the job, so the flag is set
+// here already (a cancelled dialog clears it).
 static int UsbStartBlock(HWND owner) {
   if (!StartDriverSendThread(IF_USB, owner)) return 0;
   Ports[IF_USB].sending = 1;
   Sleep(100);
   return 1;
+}
+
+static int UsbCommand(HWND wnd, WPARAM, LPARAM, int action) {
+  switch (action) {
+    case ACTION_CONNECT: return UsbConnectAction(wnd);
+    case ACTION_DISCONNECT: UsbDisconnect(UsbBlock); return 1;
+    case ACTION_START_BLOCK: return UsbStartBlock(wnd);
+  }
+  return 0;
 }
 
 static int UsbJobCancel(HWND owner) {

@@ -108,9 +108,11 @@ static void CancelWrite() {
   writingPipe = NULL;
 }
 
-// A job cancel asked for during a send is served here, within one wait slice.
+// A job cancel asked for during a send is served here, within one wait slice. While a
+// reopen holds the gate the write is given up and then started again on the new pipe; at
+// a disconnection it stays "pending" for the frame, which gives it up without a word.
 static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
-  if (Wait(&writing, ms) || gateHeld) {
+  if (Wait(&writing, ms) || (gateHeld && Ports[IF_USB].connected == 1)) {
     CancelWrite();
     *written = Count(&writing);
     if (!writing.error || writing.error == ERROR_OPERATION_ABORTED) return 1;
@@ -135,43 +137,39 @@ static void ShowDueCircuitBox() {
   CircuitErrorBox();
 }
 
+const DWORD JOB_END_POLL_MS = 50;
+
 // The printer is asked whether it has finished the job until it says so, for as long as
 // the job may go on: Stop, job cancel, disconnection and the time-out end the asking.
 static int AwaitJobEnd(const ConnectionBlock* block) {
   DWORD start = GetTickCount();
   int result = 1;
-  while (GetJobEndCheck == 1) {
-    int answer = Ports[IF_USB].connected == 1 && UsbServices.jobEndQuery ? UsbServices.jobEndQuery() : -1;
-    if (answer < 0) {
+  while (GetJobEndCheck == 1 && result == 1) {
+    if (StopRequest == 3 || UsbJobCancelRequest || Ports[IF_USB].connected != 1) {
       result = 0;
-      break;
-    }
-    if (answer == 0) break;
-    if (StopRequest == 3 || UsbJobCancelRequest || (TimeOutOn == 1 && GetTickCount() - start > block->timeOut)) {
+    } else if (TimeOutOn == 1 && GetTickCount() - start > block->timeOut) {
+      LogMessage("USB:<ERROR>Send Data Time Out.");
       result = 0;
-      break;
+    } else {
+      int answer = UsbServices.jobEndQuery ? UsbServices.jobEndQuery() : -1;
+      if (answer < 0) result = 0;
+      if (answer <= 0) break;
+      StatusPart3Update("GET_JOB_END RETRY");
+      Sleep(JOB_END_POLL_MS);
     }
-    StatusPart3Update("GET_JOB_END RETRY");
-    Sleep(50);
   }
   StatusPart3Update("                 ");
   return result;
 }
 
+// A job cancel asked for while the job ran is served here, after the file's writes.
 int UsbBlockSender(ConnectionBlock* block, int counter) {
-  if (UsbJobCancelRequest) {
-    UsbJobCancelCommand(hMainWnd);
-    return 0;
-  }
-  int sent = BlockSenderFrame(&usbWriter, block, counter);
+  int sent = !UsbJobCancelRequest && BlockSenderFrame(&usbWriter, block, counter);
   ShowDueCircuitBox();
-  if (UsbJobCancelRequest) {
-    UsbJobCancelCommand(hMainWnd);
-    return 0;
-  }
-  if (!sent) return 0;
-  if (BytesSent < block->fileSize) return 1;
-  return AwaitJobEnd(block);
+  if (sent && BytesSent >= block->fileSize) sent = AwaitJobEnd(block);
+  if (!UsbJobCancelRequest) return sent;
+  UsbJobCancelCommand(hMainWnd);
+  return 0;
 }
 
 int UsbDirectWrite(const unsigned char* bytes, int length) {

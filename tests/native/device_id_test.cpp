@@ -25,9 +25,6 @@ TEST(DeviceIdDisplay, EntriesBecomeKeyEqualsValueLines) {
       {std::string("K:v;\0L:w;", 9), {"K = v"}},
   };
   for (const auto& c : cases) EXPECT_EQ(Show(c.id), c.lines) << c.id;
-}
-
-TEST(DeviceIdDisplay, ReadsNoFurtherThanTheLength) {
-  const char id[] = {'M', 'D', 'L', ':', 'X', '1', ';', 'Z'};
-  EXPECT_EQ(DeviceIdLines(id, 6), (Lines{"MDL = X1"}));
+  const char unterminated[] = {'M', 'D', 'L', ':', 'X', '1', ';', 'Z'};  // read no further than the length
+  EXPECT_EQ(DeviceIdLines(unterminated, 6), (Lines{"MDL = X1"}));
 }

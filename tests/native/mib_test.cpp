@@ -10,13 +10,7 @@
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes)
-{
-    std::string s;
-    for (int b : bytes)
-        s += static_cast<char>(b);
-    return s;
-}
+std::string B(std::initializer_list<int> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 const std::string kHead = B({2, 0, 0});
 const std::string kCommunity = B({0, 0, 0, 6}) + "qovelt" + B({0, 0, 0, 1});
@@ -28,68 +22,44 @@ struct SimPrinter {
     unsigned char status = 0xEE;
     SimPrinter() { UsbVendorInit(&state); }
     VendorChannel Channel() { return {this, Request, &status}; }
-    static int Request(void* context, unsigned long code, const std::string& in, unsigned outLength, std::string* out)
-    {
+    static int Request(void* context, unsigned long code, const std::string& in, unsigned outLength, std::string* out) {
         SimPrinter& p = *static_cast<SimPrinter*>(context);
-        ControlRequest r;
-        r.code = static_cast<uint32_t>(code);
-        r.in = in;
-        r.outLength = outLength;
         ControlAnswer a;
-        if (!UsbVendorAnswer(p.state, r, p.jobInProgress, &a))
+        if (!UsbVendorAnswer(p.state, {static_cast<uint32_t>(code), in, outLength}, p.jobInProgress, &a))
             return 0;
         *out = a.out;
         return a.success;
     }
 };
 
-MibAnswer Decode(const std::string& bytes)
-{
+MibAnswer Decode(const std::string& bytes) {
     MibAnswer a;
     MibDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &a);
     return a;
 }
 
-// SET_MIB then GET_MIB with the given size, as the dialog does.
-MibAnswer Exchange(SimPrinter& p, const MibInput& input)
-{
-    MibBuild build;
-    EXPECT_EQ(MibBuildRequest(input, &build), 1) << build.error;
-    EXPECT_EQ(VendorMibSet(p.Channel(), build.request), 0);
-    std::string answer;
-    EXPECT_EQ(VendorMibGet(p.Channel(), 4096, &answer), 0);
-    return Decode(answer);
-}
-
 }  // namespace
 
-TEST(Mib, BuildValidatesAndEncodes)
-{
+TEST(Mib, BuildValidatesAndEncodes) {
     const std::string oid = B({0, 2, 0, 1, 0, 3});
     struct Case {
         int command, type;
-        const char* community;
-        const char* objectId;
-        const char* value;
-        const char* error;
+        const char *community, *objectId, *value, *error;
         std::string request;  // after 02 00 00 and the command
     } cases[] = {
         {MIB_GET, 1, "qov\r\nelt", "0001 0003", "", nullptr, kCommunity + oid},
         {MIB_GET_NEXT, 1, "qovelt", "0001\r\n0003", "", nullptr, kCommunity + oid},
         {MIB_GET, 1, "\r\n", "0001", "", "Community Input N.G.", ""},
         {MIB_GET, 1, "qovelt", "000103", "", "ObjectID Input N.G.", ""},
-        {MIB_GET, 1, "qovelt", "", "", "ObjectID Input N.G.", ""},
         {MIB_GET, 1, "qovelt", "00G1", "", "ObjectID Input N.G.", ""},
         {MIB_SET, MIB_STRING, "qovelt", "0001 0003", "0005HELLO", nullptr, kCommunity + oid + B({0, 0, 0, 4}) + "0005HELLO"},
         {MIB_SET, MIB_STRING, "qovelt", "0001 0003", "0004HELLO", "Value Input N.G.", ""},
-        {MIB_SET, MIB_STRING, "qovelt", "0001 0003", "0000", "Value Input N.G.", ""},
         {MIB_SET, MIB_INTEGER, "qovelt", "0001 0003", "42", "Value Input N.G.", ""},
         {MIB_SET, MIB_INTEGER, "qovelt", "0001 0003", "0042", nullptr, kCommunity + oid + B({0, 0, 0, 2}) + "0042"},
         {MIB_SET, MIB_OBJECT_ID, "qovelt", "0001 0003", "00 02 00 01 00 02", nullptr,
          kCommunity + oid + B({0, 0, 0, 6, 0, 2, 0, 1, 0, 2})},
         {MIB_SET, MIB_OBJECT_ID, "qovelt", "0001 0003", "00 03 00 01 00 02", "Value Input N.G.", ""},
         {MIB_SET, MIB_OBJECT_ID, "qovelt", "0001 0003", "00 01 00 0", "Value Input N.G.", ""},
-        {MIB_SET, MIB_OBJECT_ID, "qovelt", "0001 0003", "0001", "Value Input N.G.", ""},
     };
     for (const Case& c : cases) {
         MibBuild build;
@@ -104,24 +74,15 @@ TEST(Mib, BuildValidatesAndEncodes)
         EXPECT_EQ(build.objectIdSize, "00 02 ");
     }
     MibBuild build;
-    std::string longest(256, 'a');
-    EXPECT_EQ(MibBuildRequest({MIB_GET, 1, longest, "0001", ""}, &build), 1);
-    EXPECT_EQ(build.communitySize, "00 00 01 00 ");
-    EXPECT_EQ(MibBuildRequest({MIB_GET, 1, longest + "a", "0001", ""}, &build), 0);
+    EXPECT_EQ(MibBuildRequest({MIB_GET, 1, std::string(257, 'a'), "0001", ""}, &build), 0);
     EXPECT_EQ(build.communitySize, "00 00 01 01 ");
 }
 
-TEST(Mib, DecodeOutcomes)
-{
+TEST(Mib, DecodeOutcomes) {
     const std::string head = B({0, 0, 0, 6}) + "qovelt" + B({0, 0, 0, 1, 0, 2, 0, 1, 0, 3});
     const std::string value = B({0, 0, 0, 5}) + "HELLO";
-    struct Case {
-        std::string answer;
-        int result;
-        const char* objectId;  // hex text of what was decoded
-        const char* errorStatus;
-        std::string value;
-    } cases[] = {
+    // The object id and error status as the hex texts of what was decoded.
+    struct Case { std::string answer; int result; const char *objectId, *errorStatus; std::string value; } cases[] = {
         {head + B({0, 0, 0, 0, 0, 0, 0, 4}) + value, MIB_COMPLETE, "00 01 00 03 ", "00 00 00 00 ", value},
         {head + B({0, 0, 0, 0, 0, 0, 0, 2}), MIB_COMPLETE, "00 01 00 03 ", "00 00 00 00 ", ""},
         {head + B({0, 0, 0, 2, 0, 0, 0, 5}), MIB_STATUS_2, "00 01 00 03 ", "00 00 00 02 ", ""},
@@ -147,19 +108,9 @@ TEST(Mib, DecodeOutcomes)
     }
 }
 
-TEST(Mib, ValueTextsAndRulers)
-{
-    EXPECT_EQ(HexText(B({0x00, 0x0C})), "00 0C ");
-    EXPECT_EQ(HexTokens(B({0x00, 0x0C})), "<00><0C>");
-    EXPECT_EQ(SizeText(6, 8), "00 00 00 06 ");
+TEST(Mib, ValueTextsAndRulers) {
     EXPECT_EQ(SizeText(0x5DC, 4), "05 DC ");
-    struct Case {
-        int tag;
-        std::string value;
-        const char* shown;
-        int hexRuler;
-        const char* logged;
-    } cases[] = {
+    struct Case { int tag; std::string value; const char* shown; int hexRuler; const char* logged; } cases[] = {
         {4, B({0, 0, 0, 5}) + "HELLO", "0005HELLO", 0, "HELLO"},
         {4, B({0, 1, 0x86, 0xA0}) + "x", "100000x", 0, "x"},  // more than four digits is written whole
         {4, B({0xFF, 0xFF, 0xFF, 0xFF}), "4294967295", 0, ""},
@@ -176,35 +127,26 @@ TEST(Mib, ValueTextsAndRulers)
         EXPECT_EQ(hex, c.hexRuler);
         EXPECT_EQ(MibCycleText(a), c.logged);
     }
-    struct Size {
-        const char* text;
-        unsigned size;
-    } sizes[] = {{"100", 255}, {"5000", 255}, {"4096", 4096}, {"255", 255}, {"abc", 255}, {"300x", 300}};
-    for (const Size& s : sizes)
-        EXPECT_EQ(MibReceiveSize(s.text), s.size) << s.text;
+    for (auto size : {std::make_pair("100", 255u), {"5000", 255u}, {"4096", 4096u}, {"abc", 255u}, {"300x", 300u}})
+        EXPECT_EQ(MibReceiveSize(size.first), size.second) << size.first;
 }
 
-TEST(Mib, FiltersLayoutsAndCaret)
-{
+TEST(Mib, FiltersLayoutsAndCaret) {
     struct Case {
         int field;
         std::string text;
         size_t caret;
         int accepted;
-        std::string laidOut;
+        std::string laidOut;  // and the caret in it
         size_t newCaret;
     } cases[] = {
-        {MIB_FIELD_COMMUNITY, "qovelt", 6, 1, "qovelt", 6},
         {MIB_FIELD_COMMUNITY, "qov elt", 4, 0, "", 0},
-        {MIB_FIELD_COMMUNITY, "qov-elt", 4, 0, "", 0},
         {MIB_FIELD_COMMUNITY, std::string(50, 'a') + "b", 51, 1, std::string(50, 'a') + "\r\nb", 53},
         {MIB_FIELD_COMMUNITY, std::string(50, 'a') + "\r\n" + "bc", 53, 1, std::string(50, 'a') + "\r\nbc", 53},
         {MIB_FIELD_COMMUNITY, "x" + std::string(50, 'a') + "\r\nb", 1, 1, "x" + std::string(49, 'a') + "\r\nab", 1},
         {MIB_FIELD_INTEGER, "0042", 4, 1, "0042", 4},
         {MIB_FIELD_INTEGER, "00a", 3, 0, "", 0},
-        {MIB_FIELD_INTEGER, "00421", 5, 0, "", 0},
         {MIB_FIELD_OBJECT_ID, "0001000", 7, 1, "00 01 00 0", 10},
-        {MIB_FIELD_OBJECT_ID, "00 01", 2, 1, "00 01", 2},
         {MIB_FIELD_OBJECT_ID, "00E 01", 3, 1, "00 E0 1", 4},
         {MIB_FIELD_OBJECT_ID, "00e1", 3, 0, "", 0},
         {MIB_FIELD_OBJECT_ID, std::string(34, '1'), 34,
@@ -227,46 +169,12 @@ TEST(Mib, FiltersLayoutsAndCaret)
     EXPECT_EQ(MibFilter(MIB_FIELD_COMMUNITY, std::string(256, 'q'), 256, &laidOut, &caret), 1);
     EXPECT_EQ(laidOut.size(), 266u);
     EXPECT_EQ(MibFilter(MIB_FIELD_COMMUNITY, laidOut + "q", 267, &laidOut, &caret), 0);
-    EXPECT_EQ(MibFilter(MIB_FIELD_STRING, std::string(1500, 's'), 0, &laidOut, &caret), 1);
-    EXPECT_EQ(laidOut.size(), 1558u);
-    EXPECT_EQ(MibFilter(MIB_FIELD_OBJECT_ID, std::string(6000, 'A'), 0, &laidOut, &caret), 1);
-    EXPECT_EQ(laidOut.size(), 9186u);
     EXPECT_EQ(MibFilter(MIB_FIELD_OID_VALUE, std::string(3000, 'A'), 0, &laidOut, &caret), 1);
     EXPECT_EQ(laidOut.size(), 4592u);
     EXPECT_EQ(MibFilter(MIB_FIELD_OID_VALUE, std::string(3001, 'A'), 0, &laidOut, &caret), 0);
 }
 
-TEST(Mib, SimulatedPrinterAnswersGetGetNextAndSet)
-{
-    SimPrinter p;
-    const char* contact = "0001 0003 0006 0001 0002 0001 0001 0004";
-    MibAnswer a = Exchange(p, {MIB_GET, 1, "qovelt", "0001 0003 0006 0001 0002 0001 0001 0001", ""});
-    ASSERT_EQ(a.result, MIB_COMPLETE);
-    int hex;
-    EXPECT_EQ(MibValueText(a, &hex), "0018Tarvex Sim Printer");
-    a = Exchange(p, {MIB_GET_NEXT, 1, "qovelt", "0001 0003 0006 0001 0002 0001 0001 0001", ""});
-    EXPECT_EQ(HexText(a.objectId), "00 01 00 03 00 06 00 01 00 02 00 01 00 01 00 04 ");
-    a = Exchange(p, {MIB_SET, MIB_STRING, "qovelt", contact, "0005HELLO"});
-    EXPECT_EQ(HexText(a.errorStatus), "00 00 00 00 ");
-    a = Exchange(p, {MIB_GET, 1, "qovelt", contact, ""});
-    EXPECT_EQ(MibCycleText(a), "HELLO");
-    a = Exchange(p, {MIB_SET, MIB_OBJECT_ID, "qovelt", "0001 0003 0006 0001 0002 0001 0003 0001", "0002 0001 0002"});
-    EXPECT_EQ(MibValueText(a, &hex), "00 02 00 01 00 02 ");
-    EXPECT_EQ(hex, 1);
-    // An unknown object ends in status 2 with the community and object id shown; a wrong community is an error answer.
-    a = Exchange(p, {MIB_GET, 1, "qovelt", "0009", ""});
-    EXPECT_EQ(a.result, MIB_STATUS_2);
-    EXPECT_EQ(a.community, "qovelt");
-    EXPECT_EQ(Exchange(p, {MIB_GET, 1, "public", "0009", ""}).result, MIB_ERROR_ANSWER);
-    p.state.malformedAnswers = 1;
-    a = Exchange(p, {MIB_GET, 1, "qovelt", contact, ""});
-    EXPECT_EQ(a.result, MIB_MALFORMED);
-    EXPECT_EQ(a.community, "qovelt");
-    EXPECT_EQ(a.objectId, "");
-}
-
-TEST(Mib, CycleCounterRunsAndFallsBack)
-{
+TEST(Mib, CycleCounterRunsAndFallsBack) {
     SimPrinter p;
     int counter = 1;
     MibCycleResult result;
@@ -287,19 +195,17 @@ TEST(Mib, CycleCounterRunsAndFallsBack)
     EXPECT_EQ(counter, 1);
 }
 
-TEST(Vendor, RequestsReadOnlyWhatThePrinterReturned)
-{
+TEST(Vendor, RequestsReadOnlyWhatThePrinterReturned) {
     SimPrinter p;
     EXPECT_EQ(VendorSetOffset(p.Channel(), 200), 0);
     EXPECT_EQ(p.state.offset, 200);
     EXPECT_EQ(p.status, 0);
     int busy = -1;
-    p.jobInProgress = 1;
-    EXPECT_EQ(VendorJobEnd(p.Channel(), &busy), 0);
-    EXPECT_EQ(busy, 1);
-    p.jobInProgress = 0;
-    EXPECT_EQ(VendorJobEnd(p.Channel(), &busy), 0);
-    EXPECT_EQ(busy, 0);
+    for (int inProgress : {1, 0}) {
+        p.jobInProgress = inProgress;
+        EXPECT_EQ(VendorJobEnd(p.Channel(), &busy), 0);
+        EXPECT_EQ(busy, inProgress);
+    }
     // Answers with no bytes: the status byte keeps its value, and a job state never read is a failure.
     p.state.shortAnswers = 1;
     p.status = 0x42;
@@ -315,20 +221,12 @@ TEST(Vendor, RequestsReadOnlyWhatThePrinterReturned)
     EXPECT_EQ(VendorSetOffset(p.Channel(), 1), VENDOR_FAILED);
 }
 
-TEST(Vendor, OffsetTextsAndErrorLines)
-{
-    struct Case {
-        const char* text;
-        int accepted, offset;
-    } cases[] = {{"0", 0, 0},   {"256", 0, 0}, {"1000", 0, 0}, {"", 0, 0},   {"-1", 0, 0},
+TEST(Vendor, OffsetTextsAndErrorLines) {
+    struct Case { const char* text; int accepted, offset; } cases[] = {{"0", 0, 0},   {"256", 0, 0}, {"1000", 0, 0}, {"", 0, 0},   {"-1", 0, 0},
                  {"1", 1, 1},   {"255", 1, 255}, {"12a", 1, 12}, {"007", 1, 7}};
     for (const Case& c : cases) {
         int offset = 0;
         EXPECT_EQ(OffsetFromText(c.text, &offset), c.accepted) << c.text;
         EXPECT_EQ(offset, c.offset) << c.text;
     }
-    EXPECT_EQ(VendorErrorText(VENDOR_SET_OFFSET, -103), "Error:Unkown.");
-    EXPECT_EQ(VendorErrorText(VENDOR_MIB_GET, 6), "Error:Port not opened.");
-    EXPECT_EQ(VendorErrorText(VENDOR_MIB_SET, -101), "Set Mibobject Id Error = -101");
-    EXPECT_EQ(VendorErrorText(VENDOR_JOB_END, -160), "GET_JOBEND Error = -160");
 }

@@ -2,45 +2,37 @@
 // layer on its own, then the real window as a user drives it.
 #include "tests/win/harness.h"
 #include "common/resource.h"
+#include "common/settings.h"
 #include "common/state.h"
 #include "ports/usb/usb.h"
 #include "send/engine.h"
 #include "send/frame.h"
+#include "services/vendor.h"
 #include "sim/bus.h"
 #include "sim/device_host.h"
 #include "sim/usb_printer.h"
+#include "sim/usb_tree_host.h"
 #include <gtest/gtest.h>
 #include <memory>
+#include <process.h>
 
 namespace {
 
 struct SimUsb {
   UsbPrinter printer;
   SimDevice* device = nullptr;
-  int node = 0;
 };
 
 // Printers served on the bus by number; their ports are USB%03u of their port numbers.
-class UsbBus {
- public:
+struct UsbBus {
   ~UsbBus() { Stop(); }
-  SimUsb* Add(const std::string& model, uint32_t port) {
+  // `number` names the device interface (SimBusPrinterName); by default the next one.
+  SimUsb* Add(const std::string& model, uint32_t port, int number = 0) {
     auto p = std::make_unique<SimUsb>();
     p->printer = MakeUsbPrinter(model, port);
     if (model.empty()) UsbFailRequests(p->printer, USB_REQUEST_DEVICE_ID, 31, 1000);  // no ID to be had
-    SimDeviceSetup s;
-    s.name = SimBusPrinterName((int)printers.size() + 1);
-    s.pipes = kSimPipeUsb;
-    s.control = UsbPrinterControl;
-    s.controlState = &p->printer;
-    s.printer = &p->printer.model;
-    p->device = SimDeviceStart(s);
-    if (!p->device || !SimBusStart()) return nullptr;
-    SimBusNodeSetup n;
-    n.device = s.name;
-    n.portNumber = (int)port;
-    n.description = model;
-    p->node = SimBusAdd(n);
+    p->device = SimBusServePrinter(&p->printer, number ? number : (int)printers.size() + 1, (int)port, model);
+    if (!p->device) return nullptr;
     printers.push_back(std::move(p));
     return printers.back().get();
   }
@@ -52,20 +44,23 @@ class UsbBus {
   std::vector<std::unique_ptr<SimUsb>> printers;
 };
 
-// What the printer's model holds, read under the device's lock.
-std::string Received(SimUsb* p) {
-  SimDeviceLock(p->device);
-  std::string kept = p->printer.model.kept;
-  SimDeviceUnlock(p->device);
-  return kept;
-}
-
+// The printer changed, or read, under the device's lock.
 template <class F>
 void Change(SimUsb* p, F change) {
   SimDeviceLock(p->device);
   change(p->printer);
   SimDeviceUnlock(p->device);
 }
+
+template <class F>
+auto Read(SimUsb* p, F read) {
+  SimDeviceLock(p->device);
+  auto value = read(p->printer);
+  SimDeviceUnlock(p->device);
+  return value;
+}
+
+std::string Received(SimUsb* p) { return Read(p, [](UsbPrinter& u) { return u.model.kept; }); }
 
 std::string Pattern(size_t size) {
   std::string bytes(size, '\0');
@@ -76,7 +71,7 @@ std::string Pattern(size_t size) {
 }  // namespace
 
 // The access layer alone: no window, no app start.
-TEST(UsbAccess, PortsByWholeNumberRequestsTransfersAndReopenAfterUnplug) {
+TEST(UsbAccess, PortsByWholeNumberRequestsAndTransfers) {
   UsbBus bus;
   SimUsb* one = bus.Add("X1", 1);
   SimUsb* port257 = bus.Add("X257", 257);
@@ -85,9 +80,6 @@ TEST(UsbAccess, PortsByWholeNumberRequestsTransfersAndReopenAfterUnplug) {
   HANDLE h, h257;
   ASSERT_EQ(UsbAccessOpen(&h257, "USBTST2", "USB257"), 0);
   ASSERT_EQ(UsbAccessOpen(&h, "USBTST2", "USB001"), 0);
-  HANDLE none;
-  EXPECT_EQ(UsbAccessOpen(&none, "USBTST2", "usb001"), USB_BAD_ARGUMENT);
-  EXPECT_EQ(none, INVALID_HANDLE_VALUE);
 
   unsigned char id[1025] = {};
   DWORD count = 0;
@@ -101,11 +93,6 @@ TEST(UsbAccess, PortsByWholeNumberRequestsTransfersAndReopenAfterUnplug) {
   EXPECT_EQ(answer[0], 0x5A);
   Change(one, [](UsbPrinter& p) { UsbFailRequests(p, USB_REQUEST_VENDOR_SET, 31, 2); });
   EXPECT_EQ(UsbAccessClearBuffer(h, answer), USB_REQUEST_FAILED);
-
-  // Unplugged and plugged back: the next request finds the printer again.
-  SimDeviceVanish(one->device);
-  ASSERT_TRUE(SimDeviceReturn(one->device));
-  EXPECT_EQ(UsbAccessClearBuffer(h, answer), 0);
 
   // A write moves every byte, or says it did not.
   std::string data = Pattern(10000);
@@ -125,9 +112,7 @@ TEST(UsbAccess, PortsByWholeNumberRequestsTransfersAndReopenAfterUnplug) {
   EXPECT_EQ(read, 0u);
 
   EXPECT_EQ(UsbAccessClose(h), 0);
-  EXPECT_EQ(UsbAccessClose(h), USB_BAD_HANDLE);
   EXPECT_EQ(UsbAccessReadStatus(h, answer), USB_BAD_HANDLE);
-  EXPECT_EQ(UsbAccessGetDeviceId((HANDLE)0x1234, id, 1024, &count, 100), USB_BAD_HANDLE);
   EXPECT_EQ(UsbAccessClose(h257), 0);
 }
 
@@ -136,6 +121,7 @@ class UsbTest : public AppTest {
   void TearDown() override {
     UsbWriteStart = WriteFileEx;
     DirectWritePatienceMs = 10000;
+    GetJobEndCheck = 0;
     AppTest::TearDown();
     bus.Stop();
   }
@@ -153,12 +139,10 @@ class UsbTest : public AppTest {
   void Disconnect() {
     PostCommand(IDM_DISCONNECT);
     ASSERT_TRUE(WaitLine("USB:Port Close"));
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_USB].connected == 0 && ConnectionBlockOf()->usbHandle == INVALID_HANDLE_VALUE; }));
+    ASSERT_TRUE(WaitFor([] { return Ports[IF_USB].connected == 0 && UsbBlock->usbHandle == INVALID_HANDLE_VALUE; }));
   }
-  static ConnectionBlock* ConnectionBlockOf() { return UsbBlock; }
-  // A job that cannot end by itself: the printer reads nothing.
-  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
-    SimDeviceSetReading(p->device, 0);
+  // The block dialog with one file, confirmed; the job runs.
+  void StartJob(const std::string& path, int timeOutSeconds = 0) {
     HWND dlg = OpenBlockDialog();
     ASSERT_TRUE(dlg);
     SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
@@ -168,7 +152,13 @@ class UsbTest : public AppTest {
     if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
     Click(dlg, IDOK);
     ASSERT_TRUE(DialogGone(dlg));
-    ASSERT_TRUE(WaitFor([] { return !LinesWith("SendDataSize").empty(); }));
+  }
+  // A job that cannot end by itself: the printer reads nothing.
+  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
+    SimDeviceSetReading(p->device, 0);
+    size_t files = LinesWith("SendDataSize").size();
+    StartJob(path, timeOutSeconds);
+    ASSERT_TRUE(WaitFor([&] { return LinesWith("SendDataSize").size() > files; }));
     Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
   }
@@ -251,20 +241,18 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   SimDeviceSend(p->device, "unseen");
   Sleep(1500);
   EXPECT_TRUE(LinesWith("unseen").empty());
-  size_t lines = LogLines().size();
 
   // The time-out on: the stuck piece ends with its line.
   StartStuckJob(p, File("stuck.bin", Pattern(1 << 20)), 1);
   EXPECT_TRUE(WaitLine("USB:<ERROR>Send Data Time Out.", 1, 5000)) << LogDump();
   ASSERT_TRUE(JobEnded());
   SimDeviceSetReading(p->device, 1);
-  EXPECT_GT(LogLines().size(), lines);
 
   // Errors at write start give their lines and the circuit box.
-  struct Case { DWORD error; const char* line; } cases[] = {
-      {234, "USB:(%d)<ERROR> Data Send NG. (Overflow) [ErrNo=234]"},
-      {1784, "USB:(%d)<ERROR> Data Send NG. (Unsettled asynchronous I/O remains in large quantities.) [ErrNo=1784]"},
-      {8, "USB:(%d)<ERROR> Data Send NG. (Unsettled asynchronous I/O remains in large quantities.) [ErrNo=8]"},
+  struct Case { DWORD error; const char* reason; } cases[] = {
+      {234, "(Overflow)"},
+      {1784, "(Unsettled asynchronous I/O remains in large quantities.)"},
+      {8, "(Unsettled asynchronous I/O remains in large quantities.)"},
   };
   static DWORD failWith;
   UsbWriteStart = [](HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) -> BOOL {
@@ -273,18 +261,12 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   };
   for (const Case& c : cases) {
     failWith = c.error;
-    HWND dlg = OpenBlockDialog();
-    ASSERT_TRUE(dlg);
-    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-    DropOnDialog(dlg, {File("e.bin", "abc")});
-    Click(dlg, IDOK);
+    StartJob(File("e.bin", "abc"));
     EXPECT_NE(AnswerMessageBox("Error", IDOK).find("Circuit error."), std::string::npos) << c.error;
     ASSERT_TRUE(JobEnded()) << LogDump();
-    std::string want = c.line;
-    want.replace(want.find("%d"), 2, std::to_string(SendCounter));
-    EXPECT_TRUE(HasLine(want)) << want << LogDump();
-    EXPECT_TRUE(HasLine("USB:(" + std::to_string(SendCounter) + ")<ERROR> Send circuit Error. [ErrNo=" +
-                        std::to_string(c.error) + "]")) << LogDump();
+    std::string head = "USB:(" + std::to_string(SendCounter) + ")<ERROR> ", error = std::to_string(c.error);
+    EXPECT_TRUE(HasLine(head + "Data Send NG. " + c.reason + " [ErrNo=" + error + "]")) << LogDump();
+    EXPECT_TRUE(HasLine(head + "Send circuit Error. [ErrNo=" + error + "]")) << LogDump();
   }
   UsbWriteStart = WriteFileEx;
 
@@ -312,8 +294,142 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   ASSERT_TRUE(RunJob({File("after.bin", after)})) << LogDump();
   EXPECT_TRUE(WaitFor([&] { return Received(p).size() == before + after.size(); })) << LogDump();
 
-  // Disconnect while the receive thread reads: no box, a clean close.
+  // Disconnect while a write waits for the printer and the receive thread reads: the job
+  // ends as stopped, no box, a clean close.
+  StartStuckJob(p, File("left.bin", Pattern(1 << 20)));
+  size_t errors = LinesWith("<ERROR>").size();
   Disconnect();
+  EXPECT_TRUE(JobEnded()) << LogDump();
   EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
-  EXPECT_FALSE(WaitDialog("Error", 500));
+  EXPECT_EQ(AnswerMessageBox("Error", IDOK, 1000), "<no message box>") << LogDump();
+  EXPECT_EQ(LinesWith("<ERROR>").size(), errors + 1) << LogDump();  // the job's own end
+  EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();
+}
+
+// GET_JOB_END on, the printer never says the job ended: the job still ends, as one failed job
+// and with no box, by Stop (also while its dialog closes), job cancel, time-out, disconnection.
+TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
+  SimUsb* p = bus.Add("X1", 1);
+  ASSERT_TRUE(Connect("X1", true)) << LogDump();
+  Change(p, [](UsbPrinter& u) { u.jobEnded = 1; });
+  PostCommand(IDM_GET_JOB_END);  // after the connection's own steps, which clear it
+  ASSERT_TRUE(WaitFor([] { return GetJobEndCheck == 1; }));
+  struct Exit { int command; bool whileAsking; int timeOutSeconds; const char* line; } exits[] = {
+      {IDM_STOP, false, 0, nullptr},
+      {IDM_STOP, true, 0, nullptr},
+      {IDM_JOB_CANCEL, true, 0, nullptr},
+      {0, true, 1, "USB:<ERROR>Send Data Time Out."},
+      {IDM_DISCONNECT, true, 0, nullptr},
+  };
+  for (const Exit& e : exits) {
+    int failed = LineCount("USB:<ERROR>Data Send NG.");
+    StartJob(File("j.bin", "abc"), e.timeOutSeconds);
+    EXPECT_TRUE(!e.whileAsking || WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << e.command;
+    if (e.command) PostCommand(e.command);
+    EXPECT_TRUE(JobEnded(3000)) << e.command << LogDump();
+    EXPECT_TRUE(WaitFor([&] { return LineCount("USB:<ERROR>Data Send NG.") == failed + 1; })) << e.command << LogDump();
+    EXPECT_TRUE(!e.line || HasLine(e.line)) << LogDump();
+    EXPECT_EQ(0, (int)UsbJobCancelRequest);  // served, not left to end the next job
+  }
+  EXPECT_FALSE(WaitDialog("Error", 1000));
+  EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();  // the receive thread went first
+}
+
+namespace {
+unsigned __stdcall SetUnknownObjects(void* rounds) {
+  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
+  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
+  return 0;
+}
+}  // namespace
+
+// The walk lists the high-speed printer (interface 1) first, the spooler the full-speed one:
+// each connection still shows its own printer's speed and vendor flag. Then the report, and
+// the vendor requests: SET_OFFSET takes 1 to 255 only; the MIB dialog lays out, refuses and
+// answers; its requests never fall between a cycle's set and get, so the counter runs on.
+TEST_F(UsbTest, SpeedVendorFlagReportAndVendorRequestsOfTheConnectedPrinter) {
+  ASSERT_TRUE(bus.Add("FS", 1, 2));
+  SimUsb* p = bus.Add("HS", 2, 1);  // connected last: the vendor requests go to it
+  ASSERT_TRUE(p);
+  UsbTreeHost* tree = UsbTreeHostStart(0);
+  struct Case { const char* model; const char* speed; int vendor; } cases[] = {
+      {"FS", "Speed = Full(12Mbps)", 0},
+      {"HS", "Speed = High(480Mbps)", 1},
+  };
+  for (const Case& c : cases) {
+    if (Ports[IF_USB].connected) Disconnect();
+    ASSERT_TRUE(Connect(c.model)) << LogDump();
+    EXPECT_TRUE(WaitFor([&] { return StatusText(3) == c.speed; })) << c.model << StatusText(3);
+    EXPECT_EQ(c.vendor, (int)UsbVendorFlag) << c.model;
+  }
+  PostCommand(IDM_DESCRIPTOR);
+  EXPECT_TRUE(WaitLine("HCD1")) << LogDump();
+  for (const char* line : {" -[Port1] DeviceConnected:  Tarvex Sim HS Printer", "  - 0x0409: TARVEXSIM0001",
+                           " -[Port1] DeviceConnected:  Tarvex Sim FS Printer", "  - Device Bus Speed:     Full"})
+    EXPECT_EQ(1, LineCount(line)) << line << LogDump();
+  UsbTreeHostStop(tree);
+
+  PostCommand(IDM_SET_OFFSET);
+  HWND dlg = WaitDialog("SET_OFFSET_VALUE");
+  ASSERT_TRUE(dlg != NULL);
+  for (const char* refused : {"0", "256", "1000", ""}) {
+    SetText(dlg, IDC_OFFSET_VALUE, refused);
+    Click(dlg, IDOK);
+    EXPECT_FALSE(DialogGone(dlg, 300)) << refused;
+  }
+  EXPECT_TRUE(WaitDialog("Error", 100) == NULL);
+  SetText(dlg, IDC_OFFSET_VALUE, "12a");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_EQ(12, OffsetValue);
+  EXPECT_TRUE(WaitFor([&] { return Read(p, [](UsbPrinter& u) { return u.vendor.offset; }) == 12; }));
+
+  PostCommand(IDM_MIBOBJECT);
+  dlg = WaitDialog("MIB refer (transmission)");
+  ASSERT_TRUE(dlg != NULL);
+  EXPECT_EQ("qovelt", Text(dlg, IDC_MIB_COMMUNITY));
+  EXPECT_EQ("255", Text(dlg, IDC_MIB_RECEIVE_SIZE));
+  EXPECT_FALSE(IsEnabled(dlg, IDC_MIB_VALUE));
+
+  HWND community = GetDlgItem(dlg, IDC_MIB_COMMUNITY);
+  TypeChars(community, " -");  // refused: the text stays as it was
+  EXPECT_EQ("qovelt", Text(dlg, IDC_MIB_COMMUNITY));
+  HWND oid = GetDlgItem(dlg, IDC_MIB_OID);
+  TypeChars(oid, "000100030");
+  EXPECT_EQ("00 01 00 03 0", Text(dlg, IDC_MIB_OID));
+  Click(dlg, IDOK);
+  EXPECT_EQ("ObjectID Input N.G.", AnswerMessageBox("Error", IDOK));
+
+  // SET of a String object, then GET of it: the answer's fields decoded.
+  SetText(dlg, IDC_MIB_OID, "");
+  TypeChars(oid, "00010003000600010002000100010004");
+  Click(dlg, IDC_MIB_SET);
+  WaitFor([&] { return IsEnabled(dlg, IDC_MIB_VALUE); });
+  Click(dlg, IDC_MIB_STRING);
+  WaitFor([&] { return IsChecked(dlg, IDC_MIB_STRING); });
+  SetText(dlg, IDC_MIB_VALUE, "0005HELLO");
+  Click(dlg, IDC_MIB_SET_MIB);
+  EXPECT_TRUE(WaitFor([&] { return Read(p, [](UsbPrinter& u) { return u.vendor.mibSets; }) == 1; }));
+  Click(dlg, IDC_MIB_GET);
+  SetText(dlg, IDC_MIB_RECEIVE_SIZE, "100");
+  Click(dlg, IDC_MIB_GET_MIB);
+  EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_MIB_R_VALUE) == "0005HELLO"; })) << Text(dlg, IDC_MIB_R_VALUE);
+  EXPECT_EQ("255", Text(dlg, IDC_MIB_RECEIVE_SIZE));
+  EXPECT_EQ("00 00 00 00 ", Text(dlg, IDC_MIB_R_STATUS));
+  EXPECT_EQ("00 08 ", Text(dlg, IDC_MIB_R_OID_SIZE));
+  Click(dlg, IDCANCEL);
+  EXPECT_TRUE(DialogGone(dlg));
+
+  SimDeviceFailNextControl(p->device, ERROR_GEN_FAILURE);  // the job-end asking gives up
+  EXPECT_EQ(-1, ::UsbServices.jobEndQuery());
+  EXPECT_TRUE(WaitLine("Error:Time out."));
+  OpenDsp = 1;
+  int rounds = 40;
+  MibRequestCounter = 1;
+  HANDLE t = (HANDLE)_beginthreadex(NULL, 0, SetUnknownObjects, &rounds, 0, NULL);
+  for (int i = 0; i < rounds; i++) ASSERT_EQ(1, MibReferCycle());
+  WaitForSingleObject(t, 10000);
+  CloseHandle(t);
+  EXPECT_EQ(41, MibRequestCounter);
+  EXPECT_TRUE(WaitLine("Velmora tray 40 ready"));
 }
