@@ -55,15 +55,15 @@ static void RequestStop() {
 }
 
 // The connected interface starts the job; with none connected the job asks for one itself.
-static void BlockTransmission(HWND wnd, WPARAM wParam, LPARAM lParam) {
+static void BlockTransmission(HWND wnd) {
   if (TcpState == 1 && Ports[IF_TCPIP].connected == 1) {
-    DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_START_BLOCK);
+    DriverStartBlock(IF_TCPIP, wnd);
     return;
   }
   static const int wired[] = {IF_USB, IF_IEEE1284, IF_IEEE1394, IF_RS232C};
   for (int kind : wired)
     if (Ports[kind].connected == 1) {
-      DriverCommand(kind, wnd, wParam, lParam, ACTION_START_BLOCK);
+      DriverStartBlock(kind, wnd);
       return;
     }
   StartSendThread(wnd);
@@ -95,7 +95,7 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
     case TB_SAVE_START: case IDM_SAVE_START: StartPreservation(wnd); break;
     case TB_SAVE_END: case IDM_SAVE_END: EndPreservation(); break;
     case TB_STOP: case IDM_STOP: RequestStop(); break;
-    case TB_BLOCK: case IDM_BLOCK: BlockTransmission(wnd, wParam, lParam); break;
+    case TB_BLOCK: case IDM_BLOCK: BlockTransmission(wnd); break;
     case TB_KEY_INPUT: case IDM_KEY_INPUT:
       if (AnyConnected()) KeyboardInputDialog(wnd);
       break;

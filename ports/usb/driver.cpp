@@ -55,7 +55,6 @@ static int UsbCommand(HWND wnd, WPARAM, LPARAM, int action) {
   switch (action) {
     case ACTION_CONNECT: return UsbConnectAction(wnd);
     case ACTION_DISCONNECT: UsbDisconnect(UsbBlock); return 1;
-    case ACTION_START_BLOCK: return UsbStartBlock(wnd);
   }
   return 0;
 }
