@@ -5,14 +5,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
-class Clipboard : public AppTest {
- protected:
-  void Fill(std::initializer_list<const char*> lines) {
-    for (const char* line : lines) AppendDisplayLine(line);
-  }
-  // Sent, so the command has run when this returns.
-  void Command(int id) { SendMessageA(hMainWnd, WM_COMMAND, id, 0); }
-};
+class Clipboard : public AppTest {};
 
 static std::string ClipboardText() {
   std::string text = "<no text>";
@@ -36,27 +29,21 @@ static void PutOnClipboard(const char* text) {
   CloseClipboard();
 }
 
-TEST_F(Clipboard, CopyTakesTheSelectedLinesInOrderEachEndedByCrLf) {
-  Fill({"line1", "line2", "line3", "line4", "line5"});
-  SendMessageA(hLogList, LB_SETSEL, TRUE, 3);
-  SendMessageA(hLogList, LB_SETSEL, TRUE, 1);
-  Command(IDM_COPY);
-  EXPECT_EQ("line2\r\nline4\r\n", ClipboardText());
-}
+static void Command(int id) { SendMessageA(hMainWnd, WM_COMMAND, id, 0); }  // sent: done on return
 
-TEST_F(Clipboard, CopyWithoutSelectionOrLinesLeavesTheClipboardAlone) {
+TEST_F(Clipboard, CopyTakesTheSelectedLinesInOrderEachEndedByCrLfAndNothingSelectedLeavesItAlone) {
   PutOnClipboard("before");
   Command(TB_COPY);
   Command(IDM_SELECT_ALL);
-  EXPECT_EQ("before", ClipboardText());
-  Fill({"one", "two"});
+  EXPECT_EQ("before", ClipboardText()) << "no lines";
+  for (const char* line : {"line1", "", "line3", "line4", "line5"}) AppendDisplayLine(line);
   Command(IDM_COPY);
-  EXPECT_EQ("before", ClipboardText());
-}
-
-TEST_F(Clipboard, WholeSelectionSelectsEveryLineAndCopiesThemAll) {
-  Fill({"first", "", "third"});
+  EXPECT_EQ("before", ClipboardText()) << "no selection";
+  SendMessageA(hLogList, LB_SETSEL, TRUE, 3);
+  SendMessageA(hLogList, LB_SETSEL, TRUE, 1);
+  Command(IDM_COPY);
+  EXPECT_EQ("\r\nline4\r\n", ClipboardText());
   Command(IDM_SELECT_ALL);
-  EXPECT_EQ("first\r\n\r\nthird\r\n", ClipboardText());
-  EXPECT_EQ(3, SendMessageA(hLogList, LB_GETSELCOUNT, 0, 0));
+  EXPECT_EQ("line1\r\n\r\nline3\r\nline4\r\nline5\r\n", ClipboardText());
+  EXPECT_EQ(5, SendMessageA(hLogList, LB_GETSELCOUNT, 0, 0));
 }

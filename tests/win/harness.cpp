@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <direct.h>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 static std::thread uiThread;
@@ -151,9 +151,7 @@ bool ToolbarEnabled(int id) { return SendMessageA(hToolbar, TB_ISBUTTONENABLED, 
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -265,7 +263,8 @@ bool RunJob(const std::vector<std::string>& paths, int times, const char* blockS
   return DialogGone(dlg) && JobEnded();
 }
 
-void ResetJobOptions() {
+// The job options outlive a test; back to the program's start values.
+static void ResetJobOptions() {
   KbyteFlag = OrderOption = 1;
   WaitOn = TimeOutOn = HighSpeed = 0;
   BlockSizeBytes = 1024;

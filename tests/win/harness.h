@@ -50,7 +50,6 @@ HWND OpenBlockDialog();
 bool JobEnded(int ms = 5000);
 // Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
 bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1", bool order = true);
-void ResetJobOptions();  // the job options outlive a test; back to the program's start values
 
 // Keyboard input: the dialog opened with these settings, and keys sent (not posted) to its entry field,
 // so any write they cause is done when the call returns.

@@ -21,14 +21,7 @@ class Keyboard : public FakePortTest {
   HWND dlg = NULL, field = NULL;
 };
 
-TEST_F(Keyboard, KeyInputOpensOnlyWhileConnected) {
-  PostCommand(IDM_DISCONNECT);
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
-  PostCommand(IDM_KEY_INPUT);
-  EXPECT_EQ(NULL, WaitDialog("Data transmission by the keyboard input", 500));
-}
-
-TEST_F(Keyboard, LineUnitSendsTheLineOnEnterAndAnEmptyLineSendsTheNewlineCode) {
+TEST_F(Keyboard, LineUnitSendsOnEnterAnEmptyLineSendsTheNewlineCodeCharacterUnitAtOnce) {
   Open(0, 1, 2);
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_LINE_UNIT));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_CRLF));
@@ -56,10 +49,12 @@ TEST_F(Keyboard, LineUnitSendsTheLineOnEnterAndAnEmptyLineSendsTheNewlineCode) {
   EXPECT_EQ((std::vector<std::string>{"abc", "d", "\r\n", "\r", "\n", "AA\\"}), Writes());
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   EXPECT_EQ((std::vector<std::string>{"ERROR: ab\\q<- Invalid escale character."}), LogLines());
-}
 
-TEST_F(Keyboard, CharacterUnitSendsEachCharacterAtOnce) {
-  Open(0, 0, 0);
+  // Character unit: each character goes at once.
+  Fake.directWrites.clear();
+  SetCheck(dlg, IDC_KEY_CHAR_UNIT, true);
+  SetCheck(dlg, IDC_KEY_CR, true);
+  ASSERT_TRUE(WaitFor([] { return KEYINSendType == 0 && KEYINNewlineCode == 0; }));
   Type("xy");
   EXPECT_EQ("y", Text(dlg, IDC_KEY_ENTRY));
   Key(VK_BACK, '\b');
@@ -117,7 +112,7 @@ TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
   EXPECT_EQ(1, KEYINHexFlag);
 }
 
-TEST_F(Keyboard, FunctionKeysSendTheirExpansionFromTheDialogAndTheMainWindow) {
+TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {
   strcpy(FunctionKeys[0], "AB\\r\\n");
   strcpy(FunctionKeys[1], "\\x00");
   strcpy(FunctionKeys[9], "\\x1B\\x40");
@@ -141,9 +136,8 @@ TEST_F(Keyboard, FunctionKeysSendTheirExpansionFromTheDialogAndTheMainWindow) {
   PostCommand(IDM_FKEY_FIRST);
   ASSERT_TRUE(WaitFor([] { return Fake.directWrites.size() == 3; }));
   EXPECT_EQ((std::vector<std::string>{std::string(1, '\0'), "ABC", "AB\r\n"}), Writes());
-}
 
-TEST_F(Keyboard, DirectSendGoesToTheCurrentKindOnly) {
+  Fake.directWrites.clear();
   const unsigned char text[] = "hi";
   EXPECT_EQ(0, DirectSend(text, -1));
   EXPECT_EQ(1, DirectSend((const unsigned char*)"", 0));
@@ -153,5 +147,10 @@ TEST_F(Keyboard, DirectSendGoesToTheCurrentKindOnly) {
   CurrentInterfaceKind = IF_KINDS;
   EXPECT_EQ(0, DirectSend(text, 2));
   CurrentInterfaceKind = IF_RS232C;
-  EXPECT_EQ((std::vector<std::string>{"hi"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"hi"}), Writes()) << "direct sends go to the current kind only";
+
+  PostCommand(IDM_DISCONNECT);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
+  PostCommand(IDM_KEY_INPUT);
+  EXPECT_EQ(NULL, WaitDialog("Data transmission by the keyboard input", 500)) << "key input opens only while connected";
 }
