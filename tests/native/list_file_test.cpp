@@ -44,12 +44,11 @@ TEST(ListFile, NamesCutAt259AndAtMost3000Entries)
     EXPECT_EQ("n2999", names.back());
 }
 
-TEST(ListFile, FormatRoundTrips)
+TEST(ListFile, FormatWritesOneNamePerLine)
 {
     Names names = {"C:\\dir\\a b.prn", std::string(259, 'x'), "\\\\server\\share\\c"};
     std::string file = FormatListFile(names);
     EXPECT_EQ("C:\\dir\\a b.prn\r\n" + names[1] + "\r\n\\\\server\\share\\c\r\n", file);
-    EXPECT_EQ(names, Read(file));
     EXPECT_EQ("", FormatListFile({}));
 }
 

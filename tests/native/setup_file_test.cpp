@@ -58,13 +58,10 @@ TEST(SetupFileAddServices, DefaultsNumbersAndTheDependencyList) {
   EXPECT_EQ(s.serviceType, 16u);
   EXPECT_EQ(s.binaryPathName, "system32\\drivers\\Kelvane.sys");
   EXPECT_EQ(s.dependencies, std::string(2, '\0'));
-}
 
-// A list that fills its 255 characters still ends with both terminators.
-TEST(SetupFileAddServices, FullDependencyListKeepsBothTerminators) {
+  // A list that fills its 255 characters still ends with both terminators.
   std::string names;
   while (names.size() < 300) names += "abcdefg,";
-  ServiceSetup s;
   ReadAddServices("[AddServices]\nDependencies=" + names + "\n", &s);
   ASSERT_EQ(s.dependencies.size(), 257u);
   EXPECT_EQ(s.dependencies.substr(255), std::string(2, '\0'));

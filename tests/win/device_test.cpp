@@ -38,23 +38,6 @@ HANDLE Open(const std::string& path) {
   return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
 }
 
-// Writes a job asking for an echo and reads what the printer answers, each waited for up to 5 s.
-std::string EchoThrough(HANDLE h) {
-  std::string job = "\x1B%-12345X@PJL ECHO seam\r\n";
-  char answer[64];
-  DWORD n = 0;
-  OVERLAPPED ov = {};
-  ov.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-  for (int write = 1; write >= 0; write--) {
-    BOOL ok = write ? WriteFile(h, job.data(), DWORD(job.size()), NULL, &ov) : ReadFile(h, answer, 64, NULL, &ov);
-    if ((ok || GetLastError() == ERROR_IO_PENDING) && WaitForSingleObject(ov.hEvent, 5000) != WAIT_OBJECT_0)
-      CancelIo(h);
-    if (!GetOverlappedResult(h, &ov, &n, TRUE)) n = 0;
-  }
-  CloseHandle(ov.hEvent);
-  return std::string(answer, n);
-}
-
 std::string Request(HANDLE h, DWORD code, const std::string& in, DWORD* error) {
   char out[32];
   DWORD n = 0;
@@ -64,40 +47,29 @@ std::string Request(HANDLE h, DWORD code, const std::string& in, DWORD* error) {
   return ok ? std::string(out, n) : std::string();
 }
 
-TEST(DeviceSeam, DosNamesAndRequestsReachTheDeviceFailAsAskedAndNeverHang) {
+// What the drivers' own tests cannot see: a name or handle left behind when the device goes.
+TEST(DeviceSeam, DosNamesGoWithTheDeviceAndOnlyItsHandlesAreRoutedNeverHanging) {
   for (const char* dos : {"KELVSIM1", "LPT8"}) {
     std::string path = std::string("\\\\.\\") + dos;
     SimDevice* d = Serve(std::string("test-") + dos, dos);
     ASSERT_TRUE(d) << dos;
     HANDLE h = Open(path);
     ASSERT_NE(h, INVALID_HANDLE_VALUE) << dos << " error " << GetLastError();
-    EXPECT_EQ(EchoThrough(h), "@PJL ECHO seam\r\n\f") << dos;
     DWORD error;
-    EXPECT_EQ(Request(h, 1, "abc", &error), "cba");
-    EXPECT_EQ(Request(h, 2, "abc", &error), "");
-    EXPECT_EQ(error, DWORD(ERROR_INVALID_FUNCTION));
-    SimDeviceFailNextControl(d, 1167);
-    Request(h, 1, "abc", &error);
-    EXPECT_EQ(error, 1167u);
-    EXPECT_EQ(Request(h, 1, "xy", &error), "yx") << "a fault lasts one request";
+    EXPECT_EQ(Request(h, 1, "abc", &error), "cba") << dos;
+    SimDeviceVanish(d);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(Request(h, 1, "abc", &error), "");
+    EXPECT_NE(error, 0u) << "the platform's answer for a broken pipe";
+    EXPECT_LT(GetTickCount() - start, 2000u);
     CloseHandle(h);
     SimDeviceStop(d);
     EXPECT_EQ(Open(path), INVALID_HANDLE_VALUE) << dos;
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND)) << dos;
   }
-  SimDevice* d = Serve("test-vanish", "");
-  HANDLE h = Open(SimDevicePath("test-vanish"));
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  SimDeviceVanish(d);
-  DWORD start = GetTickCount(), error;
-  EXPECT_EQ(Request(h, 1, "abc", &error), "");
-  EXPECT_NE(error, 0u) << "the platform's answer for a broken pipe";
-  EXPECT_LT(GetTickCount() - start, 2000u);
-  CloseHandle(h);
-  SimDeviceStop(d);
-
   HANDLE file = CreateFileA("C:\\windows\\win.ini", GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD error;
   EXPECT_EQ(Request(file, 1, "abc", &error), "") << "only the simulator's handles are routed";
   EXPECT_NE(error, 0u);
   CloseHandle(file);

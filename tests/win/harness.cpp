@@ -13,7 +13,6 @@
 #include <shlobj.h>
 #include <commctrl.h>
 #include <algorithm>
-#include <direct.h>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -46,27 +45,14 @@ void StartApp() {
   WaitFor([] { return hMainWnd != NULL && hLogList != NULL && IsWindowVisible(hMainWnd); });
 }
 
-struct FindArgs { const char* title; HWND found; };
-
-static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
-  FindArgs* args = (FindArgs*)lParam;
-  DWORD pid;
-  GetWindowThreadProcessId(wnd, &pid);
-  char cls[32], title[256];
-  GetClassNameA(wnd, cls, sizeof cls);
-  GetWindowTextA(wnd, title, sizeof title);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && strcmp(cls, "#32770") == 0 &&
-      (!args->title || strcmp(title, args->title) == 0)) {
-    args->found = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
+// A visible dialog or message box of this process; any title when none is given.
 static HWND FindDialog(const char* title) {
-  FindArgs args = {title, NULL};
-  EnumWindows(FindOwnDialog, (LPARAM)&args);
-  return args.found;
+  for (HWND wnd = NULL; (wnd = FindWindowExA(NULL, wnd, "#32770", title)) != NULL;) {
+    DWORD pid;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(wnd)) return wnd;
+  }
+  return NULL;
 }
 
 void StopApp() {
@@ -122,17 +108,16 @@ std::string AnswerMessageBox(const char* title, int button, int ms) {
   return text;
 }
 
+// No log line comes near the buffer's size, so a line that changes between asking its length
+// and reading it still fits.
 std::vector<std::string> LogLines() {
   std::vector<std::string> lines;
+  std::vector<char> line(65536);
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; i++) {
-    LRESULT length = SendMessageA(hLogList, LB_GETTEXTLEN, i, 0);
-    if (length == LB_ERR) break;  // the log changed under us
-    std::string line(length + 1, '\0');
-    length = SendMessageA(hLogList, LB_GETTEXT, i, (LPARAM)&line[0]);
-    if (length == LB_ERR) break;
-    line.resize(length);
-    lines.push_back(line);
+    if ((size_t)SendMessageA(hLogList, LB_GETTEXTLEN, i, 0) >= line.size()) break;
+    if (SendMessageA(hLogList, LB_GETTEXT, i, (LPARAM)line.data()) == LB_ERR) break;
+    lines.push_back(line.data());
   }
   return lines;
 }
@@ -263,15 +248,6 @@ bool RunJob(const std::vector<std::string>& paths, int times, const char* blockS
   return DialogGone(dlg) && JobEnded();
 }
 
-// The job options outlive a test; back to the program's start values.
-static void ResetJobOptions() {
-  KbyteFlag = OrderOption = 1;
-  WaitOn = TimeOutOn = HighSpeed = 0;
-  BlockSizeBytes = 1024;
-  FileTable.clear();
-  FileBufferAllocLimit = 0;
-}
-
 HWND OpenKeyInputDialog(int hex, int unit, int newline) {
   KEYINHexFlag = hex, KEYINSendType = unit, KEYINNewlineCode = newline;
   PostCommand(IDM_KEY_INPUT);
@@ -308,9 +284,14 @@ void AppTest::SetUp() {
   ASSERT_TRUE(hMainWnd != NULL);
 }
 
+// The job options outlive the window; back to the program's start values.
 void AppTest::TearDown() {
   StopApp();
-  ResetJobOptions();
+  KbyteFlag = OrderOption = 1;
+  WaitOn = TimeOutOn = HighSpeed = 0;
+  BlockSizeBytes = 1024;
+  FileTable.clear();
+  FileBufferAllocLimit = 0;
   QuietFlag = 0;
 }
 

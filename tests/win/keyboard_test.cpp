@@ -21,8 +21,23 @@ class Keyboard : public FakePortTest {
   HWND dlg = NULL, field = NULL;
 };
 
-TEST_F(Keyboard, LineUnitSendsOnEnterAnEmptyLineSendsTheNewlineCodeCharacterUnitAtOnce) {
+static COLORREF TextColourOf(HWND dlg, HWND control, UINT msg, LRESULT* brush) {
+  HDC dc = CreateCompatibleDC(NULL);
+  *brush = SendMessageA(dlg, msg, (WPARAM)dc, (LPARAM)control);
+  COLORREF colour = GetTextColor(dc);
+  DeleteDC(dc);
+  return colour;
+}
+
+// Line unit sends on Enter, an empty line sends the newline code; hex entry sends each pair as
+// one byte and ignores everything else; character unit sends each character at once.
+TEST_F(Keyboard, LineHexAndCharacterEntry) {
   Open(0, 1, 2);
+  LRESULT brush;
+  EXPECT_EQ(RGB(0, 0, 255), TextColourOf(dlg, field, WM_CTLCOLOREDIT, &brush));
+  EXPECT_EQ(RGB(255, 255, 255), TextColourOf(dlg, GetDlgItem(dlg, IDC_KEY_ASC), WM_CTLCOLORSTATIC, &brush));
+  EXPECT_NE(0, brush);
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_KEY_ASC)));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_LINE_UNIT));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_CRLF));
   // Posted like real keystrokes, so the dialog manager's routing of Enter is part of the test.
@@ -50,35 +65,8 @@ TEST_F(Keyboard, LineUnitSendsOnEnterAnEmptyLineSendsTheNewlineCodeCharacterUnit
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   EXPECT_EQ((std::vector<std::string>{"ERROR: ab\\q<- Invalid escale character."}), LogLines());
 
-  // Character unit: each character goes at once.
+  // Hex entry.
   Fake.directWrites.clear();
-  SetCheck(dlg, IDC_KEY_CHAR_UNIT, true);
-  SetCheck(dlg, IDC_KEY_CR, true);
-  ASSERT_TRUE(WaitFor([] { return KEYINSendType == 0 && KEYINNewlineCode == 0; }));
-  Type("xy");
-  EXPECT_EQ("y", Text(dlg, IDC_KEY_ENTRY));
-  Key(VK_BACK, '\b');
-  Enter();
-  Type("\x01");
-  EXPECT_EQ((std::vector<std::string>{"x", "y", "\r", "\x01"}), Writes());
-}
-
-static COLORREF TextColourOf(HWND dlg, HWND control, UINT msg, LRESULT* brush) {
-  HDC dc = CreateCompatibleDC(NULL);
-  *brush = SendMessageA(dlg, msg, (WPARAM)dc, (LPARAM)control);
-  COLORREF colour = GetTextColor(dc);
-  DeleteDC(dc);
-  return colour;
-}
-
-TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
-  Open(0, 1, 2);
-  LRESULT brush;
-  EXPECT_EQ(RGB(0, 0, 255), TextColourOf(dlg, field, WM_CTLCOLOREDIT, &brush));
-  EXPECT_EQ(RGB(255, 255, 255), TextColourOf(dlg, GetDlgItem(dlg, IDC_KEY_ASC), WM_CTLCOLORSTATIC, &brush));
-  EXPECT_NE(0, brush);
-  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_KEY_ASC)));
-
   SetCheck(dlg, IDC_KEY_HEX, true);
   ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 1; }));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_CHAR_UNIT));
@@ -110,6 +98,19 @@ TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   Key(VK_INSERT);
   EXPECT_EQ(1, KEYINHexFlag);
+  Key(VK_INSERT);
+
+  // Character unit: each character goes at once.
+  Fake.directWrites.clear();
+  SetCheck(dlg, IDC_KEY_CHAR_UNIT, true);
+  SetCheck(dlg, IDC_KEY_CR, true);
+  ASSERT_TRUE(WaitFor([] { return KEYINSendType == 0 && KEYINNewlineCode == 0; }));
+  Type("xy");
+  EXPECT_EQ("y", Text(dlg, IDC_KEY_ENTRY));
+  Key(VK_BACK, '\b');
+  Enter();
+  Type("\x01");
+  EXPECT_EQ((std::vector<std::string>{"x", "y", "\r", "\x01"}), Writes());
 }
 
 TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {

@@ -4,6 +4,7 @@
 #include "common/state.h"
 #include "terminal/log.h"
 #include <gtest/gtest.h>
+#include <string.h>
 #include <thread>
 
 class TerminalLog : public AppTest {
@@ -31,7 +32,9 @@ TEST_F(TerminalLog, LinesJoinDropScrollAndArriveFromOtherThreadsInOneCall) {
     AppendDisplayLine(i == 2 ? std::string(300, 'w').c_str() : text);
     if (i == 1) narrow = Extent();
     if (i == 2) wide = Extent();
-    if (i == 3) EXPECT_EQ(wide, Extent()) << "a narrower line leaves the extent";
+    if (i == 3) {
+      EXPECT_EQ(wide, Extent()) << "a narrower line leaves the extent";
+    }
   }
   std::vector<std::string> lines = LogLines();
   ASSERT_EQ(512u, lines.size()) << "the 1025th line drops the oldest 513";
@@ -78,7 +81,48 @@ TEST_F(TerminalLog, LinesJoinDropScrollAndArriveFromOtherThreadsInOneCall) {
             LogLines());
 }
 
-TEST_F(TerminalLog, DisplaySetupCancelRestoresWidthAndRcvDspButNotOpenDspAndOkKeepsChanges) {
+static std::string ClipboardText() {
+  std::string text = "<no text>";
+  if (!OpenClipboard(NULL)) return "<clipboard busy>";
+  HANDLE data = GetClipboardData(CF_TEXT);
+  if (data) {
+    text = (const char*)GlobalLock(data);
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text;
+}
+
+static void PutOnClipboard(const char* text) {
+  ASSERT_TRUE(OpenClipboard(NULL));
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
+  strcpy((char*)GlobalLock(block), text);
+  GlobalUnlock(block);
+  SetClipboardData(CF_TEXT, block);
+  CloseClipboard();
+}
+
+static void Command(int id) { SendMessageA(hMainWnd, WM_COMMAND, id, 0); }  // sent: done on return
+
+// Copy takes the selected lines in order, each ended by CR LF; with nothing selected it leaves the
+// clipboard alone. Display setup: cancel restores the width and RcvDsp but not OpenDsp; OK keeps.
+TEST_F(TerminalLog, CopyAndDisplaySetup) {
+  PutOnClipboard("before");
+  Command(TB_COPY);
+  Command(IDM_SELECT_ALL);
+  EXPECT_EQ("before", ClipboardText()) << "no lines";
+  for (const char* line : {"line1", "", "line3", "line4", "line5"}) AppendDisplayLine(line);
+  Command(IDM_COPY);
+  EXPECT_EQ("before", ClipboardText()) << "no selection";
+  SendMessageA(hLogList, LB_SETSEL, TRUE, 3);
+  SendMessageA(hLogList, LB_SETSEL, TRUE, 1);
+  Command(IDM_COPY);
+  EXPECT_EQ("\r\nline4\r\n", ClipboardText());
+  Command(IDM_SELECT_ALL);
+  EXPECT_EQ("line1\r\n\r\nline3\r\nline4\r\nline5\r\n", ClipboardText());
+  EXPECT_EQ(5, SendMessageA(hLogList, LB_GETSELCOUNT, 0, 0));
+
   PostCommand(IDM_DISPLAY);
   HWND dlg = WaitDialog("Display setup");
   ASSERT_TRUE(dlg != NULL);
