@@ -45,14 +45,27 @@ void StartApp() {
   WaitFor([] { return hMainWnd != NULL && hLogList != NULL && IsWindowVisible(hMainWnd); });
 }
 
-// A visible dialog or message box of this process; any title when none is given.
-static HWND FindDialog(const char* title) {
-  for (HWND wnd = NULL; (wnd = FindWindowExA(NULL, wnd, "#32770", title)) != NULL;) {
-    DWORD pid;
-    GetWindowThreadProcessId(wnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(wnd)) return wnd;
+struct FindArgs { const char* title; HWND found; };
+
+static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
+  FindArgs* args = (FindArgs*)lParam;
+  DWORD pid;
+  GetWindowThreadProcessId(wnd, &pid);
+  char cls[32], title[256];
+  GetClassNameA(wnd, cls, sizeof cls);
+  GetWindowTextA(wnd, title, sizeof title);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && strcmp(cls, "#32770") == 0 &&
+      (!args->title || strcmp(title, args->title) == 0)) {
+    args->found = wnd;
+    return FALSE;
   }
-  return NULL;
+  return TRUE;
+}
+
+static HWND FindDialog(const char* title) {
+  FindArgs args = {title, NULL};
+  EnumWindows(FindOwnDialog, (LPARAM)&args);
+  return args.found;
 }
 
 void StopApp() {

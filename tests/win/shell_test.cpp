@@ -50,15 +50,10 @@ TEST_F(Shell, WindowFontMenusAndTheEndQuestion) {
 
   PostCommand(IDM_NOP_G);  // no handler: only the menu state refresh runs
   WaitFor([] { return !MenuEnabled(IDM_DISCONNECT); });
-  EXPECT_TRUE(MenuEnabled(IDM_TCPIP));
+  for (int id : {IDM_TCPIP, IDM_SAVE_START}) EXPECT_TRUE(MenuEnabled(id)) << id;
+  for (int id : {IDM_DISCONNECT, IDM_DEVICE_ID, IDM_DESCRIPTOR, IDM_SAVE_END}) EXPECT_FALSE(MenuEnabled(id)) << id;
   EXPECT_TRUE(ToolbarEnabled(TB_RS232C));
-  EXPECT_FALSE(MenuEnabled(IDM_DISCONNECT));
-  EXPECT_FALSE(ToolbarEnabled(TB_KEY_INPUT));
-  EXPECT_FALSE(MenuEnabled(IDM_DEVICE_ID));
-  EXPECT_FALSE(MenuEnabled(IDM_DESCRIPTOR));
-  EXPECT_FALSE(ToolbarEnabled(TB_SCSI));
-  EXPECT_TRUE(MenuEnabled(IDM_SAVE_START));
-  EXPECT_FALSE(MenuEnabled(IDM_SAVE_END));
+  for (int id : {TB_KEY_INPUT, TB_SCSI}) EXPECT_FALSE(ToolbarEnabled(id)) << id;
 
   PreservationFlag = 1;
   PostCommand(IDM_NOP_G);
@@ -86,12 +81,6 @@ TEST_F(Shell, WindowFontMenusAndTheEndQuestion) {
   EXPECT_FALSE(Checked(IDM_MIB_REFER));
   EXPECT_EQ(0, MibReferCheck);
   EXPECT_TRUE(Checked(IDM_GET_JOB_END));
-
-  PostCommand(IDM_ABOUT);
-  HWND about = WaitDialog("Version information and a restriction matter");
-  ASSERT_TRUE(about != NULL);
-  Click(about, IDOK);
-  EXPECT_TRUE(DialogGone(about));
 
   PostMessageA(hMainWnd, WM_CLOSE, 0, 0);
   EXPECT_EQ("May I end ?", AnswerMessageBox("End check", IDNO));

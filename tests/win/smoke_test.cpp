@@ -3,14 +3,10 @@
 #include <gtest/gtest.h>
 
 static void PressCtrlX() {
-  INPUT keys[4] = {};
-  const WORD codes[4] = {VK_CONTROL, 'X', 'X', VK_CONTROL};
-  for (int i = 0; i < 4; i++) {
-    keys[i].type = INPUT_KEYBOARD;
-    keys[i].ki.wVk = codes[i];
-    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
-  }
-  SendInput(4, keys, sizeof(INPUT));
+  keybd_event(VK_CONTROL, 0, 0, 0);
+  keybd_event('X', 0, 0, 0);
+  keybd_event('X', 0, KEYEVENTF_KEYUP, 0);
+  keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
 }
 
 TEST(Smoke, TheProgramStartsInAnEmptyFolderEndsOnCtrlXAndLeavesItsSettings) {
