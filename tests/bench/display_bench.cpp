@@ -24,12 +24,9 @@ static double ProcessCpu() {
 // Printer answers of mixed lengths, some longer than the display width.
 static std::string Answers() {
   std::string text;
-  for (int i = 0; text.size() < CHUNK; i++) {
-    char line[200];
-    snprintf(line, sizeof line, "@PJL INFO STATUS\r\nCODE=%05d\r\nDISPLAY=\"%.*s\"\r\nONLINE=TRUE\r\n\f", 10001 + i,
-             i % 7 * 20, "READY READY READY READY READY READY READY READY READY READY READY READY READY READY READY");
-    text += line;
-  }
+  for (int i = 0; text.size() < CHUNK; i++)
+    text += "@PJL INFO STATUS\r\nCODE=" + std::to_string(10001 + i) + "\r\nDISPLAY=\"" + std::string(i % 7 * 20, 'R') +
+            "\"\r\nONLINE=TRUE\r\n\f";
   return text.substr(0, CHUNK);
 }
 

@@ -16,9 +16,7 @@
 
 namespace {
 
-// Code 1 answers its input reversed; everything else fails as an unknown request would.
 ControlAnswer Reverse(void*, const ControlRequest& r) {
-  if (r.code != 1) return ControlFailure(ERROR_INVALID_FUNCTION);
   ControlAnswer a;
   a.success = 1;
   a.out.assign(r.in.rbegin(), r.in.rend());

@@ -47,6 +47,7 @@ void StartApp() {
 
 struct FindArgs { const char* title; HWND found; };
 
+// GetWindowTextA waits for the window's thread, so a dialog is found once its thread is free.
 static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
   FindArgs* args = (FindArgs*)lParam;
   DWORD pid;

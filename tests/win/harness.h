@@ -42,7 +42,6 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
 // The path typed into a file dialog's name field and confirmed; true once the dialog closed.
 bool ChooseInFileDialog(const char* title, const std::string& path);
 
-// Block transmission.
 // What the shell hands a drop target; posted when the drop may open a message box.
 void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = false);
 std::vector<std::string> ListEntries(HWND dlg);

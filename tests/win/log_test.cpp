@@ -4,7 +4,6 @@
 #include "common/state.h"
 #include "terminal/log.h"
 #include <gtest/gtest.h>
-#include <string.h>
 #include <thread>
 
 class TerminalLog : public AppTest {
@@ -93,35 +92,27 @@ static std::string ClipboardText() {
   return text;
 }
 
-static void PutOnClipboard(const char* text) {
-  ASSERT_TRUE(OpenClipboard(NULL));
-  EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, strlen(text) + 1);
-  strcpy((char*)GlobalLock(block), text);
-  GlobalUnlock(block);
-  SetClipboardData(CF_TEXT, block);
-  CloseClipboard();
-}
-
 static void Command(int id) { SendMessageA(hMainWnd, WM_COMMAND, id, 0); }  // sent: done on return
 
 // Copy takes the selected lines in order, each ended by CR LF; with nothing selected it leaves the
 // clipboard alone. Display setup: cancel restores the width and RcvDsp but not OpenDsp; OK keeps.
 TEST_F(TerminalLog, CopyAndDisplaySetup) {
-  PutOnClipboard("before");
-  Command(TB_COPY);
-  Command(IDM_SELECT_ALL);
-  EXPECT_EQ("before", ClipboardText()) << "no lines";
+  const std::string all = "line1\r\n\r\nline3\r\nline4\r\nline5\r\n";
   for (const char* line : {"line1", "", "line3", "line4", "line5"}) AppendDisplayLine(line);
+  Command(IDM_SELECT_ALL);
+  EXPECT_EQ(all, ClipboardText());
+  EXPECT_EQ(5, SendMessageA(hLogList, LB_GETSELCOUNT, 0, 0));
+  SendMessageA(hLogList, LB_SETSEL, FALSE, -1);
   Command(IDM_COPY);
-  EXPECT_EQ("before", ClipboardText()) << "no selection";
+  EXPECT_EQ(all, ClipboardText()) << "no selection";
   SendMessageA(hLogList, LB_SETSEL, TRUE, 3);
   SendMessageA(hLogList, LB_SETSEL, TRUE, 1);
   Command(IDM_COPY);
   EXPECT_EQ("\r\nline4\r\n", ClipboardText());
+  Clear();
+  Command(TB_COPY);
   Command(IDM_SELECT_ALL);
-  EXPECT_EQ("line1\r\n\r\nline3\r\nline4\r\nline5\r\n", ClipboardText());
-  EXPECT_EQ(5, SendMessageA(hLogList, LB_GETSELCOUNT, 0, 0));
+  EXPECT_EQ("\r\nline4\r\n", ClipboardText()) << "no lines";
 
   PostCommand(IDM_DISPLAY);
   HWND dlg = WaitDialog("Display setup");

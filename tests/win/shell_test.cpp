@@ -4,7 +4,6 @@
 #include "common/resource.h"
 #include "common/settings.h"
 #include "common/state.h"
-#include "terminal/log.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
