@@ -21,7 +21,6 @@ TEST(ListFile, EveryKindOfLineEndAndALastNameWithoutOne)
                              "C:\\a.prn\rD:\\b.prn\rc.prn\r", "C:\\a.prn\r\nD:\\b.prn\rc.prn",
                              "\r\n\r\nC:\\a.prn\n\n\r\rD:\\b.prn\n\r\nc.prn\r\n\r\n"})
         EXPECT_EQ(abc, Read(file)) << file;
-    EXPECT_EQ(Names{"only"}, Read("only"));
 }
 
 TEST(ListFile, NothingReadLeavesTheListAlone)

@@ -19,6 +19,20 @@
 
 static std::thread uiThread;
 
+// A folder and all it holds. The \\?\ form reaches the paths longer than MAX_PATH that a test
+// makes on purpose; "rmdir /s" of Wine's cmd deletes the current directory's files instead.
+static void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    std::wstring name = found.cFileName;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + L"\\" + name).c_str());
+    else if (name != L"." && name != L"..") RemoveTree(dir + L"\\" + name);
+  }
+  FindClose(search);
+  RemoveDirectoryW(dir.c_str());
+}
+
 std::string FreshFolder(const char* name) {
   char base[MAX_PATH];
   GetModuleFileNameA(NULL, base, sizeof base);
@@ -26,8 +40,7 @@ std::string FreshFolder(const char* name) {
   dir = dir.substr(0, dir.find_last_of('\\')) + "\\testdirs";
   CreateDirectoryA(dir.c_str(), NULL);
   dir += "\\" + std::string(name);
-  std::string command = "cmd /c rmdir /s /q \"" + dir + "\" >nul 2>nul";
-  if (GetFileAttributesA(dir.c_str()) != INVALID_FILE_ATTRIBUTES) system(command.c_str());
+  RemoveTree(L"\\\\?\\" + std::wstring(dir.begin(), dir.end()));
   CreateDirectoryA(dir.c_str(), NULL);
   SetCurrentDirectoryA(dir.c_str());
   return dir;
@@ -345,4 +358,9 @@ void PrinterTest::Connect(bool bidirectional, bool reconnect, bool check) {
   ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, bidirectional, reconnect, check));
   ASSERT_TRUE(WaitLine("TCP/IP:Connected.")) << LogDump();
   ASSERT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
+}
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

@@ -17,7 +17,6 @@ class Keyboard : public FakePortTest {
   void Type(const char* chars) { TypeChars(field, chars); }
   void Key(WPARAM key, char produced = 0) { PressKey(field, key, produced); }
   void Enter() { Key(VK_RETURN, '\r'); }
-  std::vector<std::string> Writes() { return Fake.directWrites; }
   HWND dlg = NULL, field = NULL;
 };
 
@@ -61,7 +60,7 @@ TEST_F(Keyboard, LineHexAndCharacterEntry) {
   Enter();
   Type("ab\\q");  // a bad escape sends nothing and says why
   Enter();
-  EXPECT_EQ((std::vector<std::string>{"abc", "d", "\r\n", "\r", "\n", "AA\\"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"abc", "d", "\r\n", "\r", "\n", "AA\\"}), Fake.directWrites);
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   EXPECT_EQ((std::vector<std::string>{"ERROR: ab\\q<- Invalid escale character."}), LogLines());
 
@@ -80,7 +79,7 @@ TEST_F(Keyboard, LineHexAndCharacterEntry) {
   EXPECT_EQ(RGB(255, 0, 0), TextColourOf(dlg, field, WM_CTLCOLOREDIT, &brush));
 
   Type("4");
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_TRUE(Fake.directWrites.empty());
   Type("1");
   EXPECT_EQ("41", Text(dlg, IDC_KEY_ENTRY));
   Type("00");
@@ -89,7 +88,7 @@ TEST_F(Keyboard, LineHexAndCharacterEntry) {
   Key(VK_BACK, '\b');
   Type("B");
   EXPECT_EQ("4B", Text(dlg, IDC_KEY_ENTRY));
-  EXPECT_EQ((std::vector<std::string>{"A", std::string(1, '\0'), "K"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"A", std::string(1, '\0'), "K"}), Fake.directWrites);
 
   Key(VK_INSERT);
   EXPECT_EQ(0, KEYINHexFlag);
@@ -110,7 +109,7 @@ TEST_F(Keyboard, LineHexAndCharacterEntry) {
   Key(VK_BACK, '\b');
   Enter();
   Type("\x01");
-  EXPECT_EQ((std::vector<std::string>{"x", "y", "\r", "\x01"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"x", "y", "\r", "\x01"}), Fake.directWrites);
 }
 
 TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {
@@ -126,7 +125,7 @@ TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {
   ASSERT_TRUE(WaitFor([] { return Fake.directWrites.size() == 2; }));
   Key(VK_F1);
   Key(VK_F3);
-  EXPECT_EQ((std::vector<std::string>{"\x1B\x40", "z", "AB\r\n"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"\x1B\x40", "z", "AB\r\n"}), Fake.directWrites);
 
   PostMessageA(dlg, WM_CLOSE, 0, 0);
   ASSERT_TRUE(DialogGone(dlg));
@@ -136,7 +135,7 @@ TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {
   PostCommand(IDM_FKEY_FIRST + 11);
   PostCommand(IDM_FKEY_FIRST);
   ASSERT_TRUE(WaitFor([] { return Fake.directWrites.size() == 3; }));
-  EXPECT_EQ((std::vector<std::string>{std::string(1, '\0'), "ABC", "AB\r\n"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{std::string(1, '\0'), "ABC", "AB\r\n"}), Fake.directWrites);
 
   Fake.directWrites.clear();
   const unsigned char text[] = "hi";
@@ -148,7 +147,7 @@ TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {
   CurrentInterfaceKind = IF_KINDS;
   EXPECT_EQ(0, DirectSend(text, 2));
   CurrentInterfaceKind = IF_RS232C;
-  EXPECT_EQ((std::vector<std::string>{"hi"}), Writes()) << "direct sends go to the current kind only";
+  EXPECT_EQ((std::vector<std::string>{"hi"}), Fake.directWrites) << "direct sends go to the current kind only";
 
   PostCommand(IDM_DISCONNECT);
   ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));

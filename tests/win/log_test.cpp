@@ -66,7 +66,6 @@ TEST_F(TerminalLog, LinesJoinDropScrollAndArriveFromOtherThreadsInOneCall) {
   Clear();
   RenderIntoLog((const unsigned char*)"ABC", 3);
   RenderIntoLog((const unsigned char*)"DEF\n", 4);
-  RenderIntoLog((const unsigned char*)"\0\0", 2);
   PortDsp = 0;
   ConnectionLogMessage("TCP/IP:Connected.");
   LogMessage("TCP/IP:(%d)<ERROR>Data Send NG.[ErrorNo=%d]", 3, 10054);
