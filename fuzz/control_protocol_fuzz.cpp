@@ -4,17 +4,13 @@
 
 #include "sim/control.h"
 
-namespace {
-
-ControlAnswer Echo(void*, const ControlRequest& r) {
+static ControlAnswer Echo(void*, const ControlRequest& r) {
   ControlAnswer a;
   a.success = r.code & 1;
   a.error = r.code;
   a.out = r.in;
   return a;
 }
-
-}  // namespace
 
 // Whatever a client sends, the device answers with one well-formed answer that fits the
 // caller's buffer; a request or bus list that decodes encodes back to the same bytes.

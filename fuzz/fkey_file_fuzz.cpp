@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,9 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string again[FUNCTION_KEY_COUNT];
     if (!ReadFunctionKeyFile(file.data(), file.size(), again))
         std::abort();
-    for (int i = 0; i < FUNCTION_KEY_COUNT; i++) {
-        if (again[i] != texts[i])
-            std::abort();
-    }
+    if (!std::equal(texts, texts + FUNCTION_KEY_COUNT, again))
+        std::abort();
     return 0;
 }

@@ -21,8 +21,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<std::string> again;
     if (!ReadListFile(file.data(), file.size(), again) || again != names)
         std::abort();
-    SortPathsNoCase(again);
-    if (again.size() != names.size())
-        std::abort();
     return 0;
 }

@@ -10,25 +10,12 @@ std::string Message(uint32_t a, uint32_t b, uint32_t c, const std::string& rest)
   return Word(a) + Word(b) + Word(c) + rest;
 }
 
-ControlAnswer Echo(void* state, const ControlRequest& r) {
-  ControlAnswer a;
-  a.success = 1;
-  a.out = r.in + *(std::string*)state;
-  return a;
-}
-
-TEST(ControlProtocol, RequestRoundTripAndBounds) {
+TEST(ControlProtocol, RequestEncodingAndBounds) {
   ControlRequest r;
   r.code = 0x220038;
   r.in = std::string("\0\1\xFF", 3);
   r.outLength = 1024;
-  std::string m = ControlEncodeRequest(r);
-  ASSERT_EQ(m, Message(0x220038, 3, 1024, r.in));
-  ControlRequest back;
-  ASSERT_TRUE(ControlDecodeRequest(m.data(), m.size(), &back));
-  EXPECT_EQ(back.code, r.code);
-  EXPECT_EQ(back.in, r.in);
-  EXPECT_EQ(back.outLength, 1024u);
+  EXPECT_EQ(ControlEncodeRequest(r), Message(0x220038, 3, 1024, r.in));
 
   struct {
     std::string message;
@@ -76,48 +63,6 @@ TEST(ControlProtocol, AnswerDecodingTrustsNoLength) {
   ASSERT_TRUE(ControlDecodeAnswer(m.data(), m.size(), 8, &a));
   EXPECT_EQ(a.success, 0);
   EXPECT_EQ(a.error, 170u);
-}
-
-TEST(ControlProtocol, ServeAnswersEveryMessage) {
-  std::string tail = "!";
-  std::string ok = ControlEncodeRequest({7, "ab", 3});
-  std::string small = ControlEncodeRequest({7, "ab", 2});
-  struct {
-    ControlHandler handler;
-    std::string message;
-    std::string answer;
-  } cases[] = {
-      {Echo, ok, Message(1, 0, 3, "ab!")},
-      {Echo, small, Message(0, kControlNoRoom, 0, "")},  // a handler never writes past the buffer
-      {Echo, ok.substr(0, 13), Message(0, kControlBadRequest, 0, "")},
-      {nullptr, ok, Message(0, 1, 0, "")},
-  };
-  for (auto& c : cases)
-    EXPECT_EQ(ControlServe(c.handler, &tail, c.message.data(), c.message.size()), c.answer);
-}
-
-TEST(ControlProtocol, BusNodesRoundTripAndTruncation) {
-  std::vector<BusNode> nodes(2);
-  nodes[0].id = 1;
-  nodes[0].driverKey = "{36fc9e60-c465-11cf-8056-444553540000}\\0000";
-  nodes[0].description = "Host controller";
-  nodes[1].id = 2;
-  nodes[1].parent = 1;
-  nodes[1].interfacePath = "\\\\.\\pipe\\tarvex-sim\\usb1";
-  nodes[1].portNumber = 1;
-  nodes[1].portKey = "Software\\x";
-  std::string data = BusEncode(nodes);
-  std::vector<BusNode> back;
-  ASSERT_TRUE(BusDecode(data.data(), data.size(), &back));
-  ASSERT_EQ(back.size(), 2u);
-  EXPECT_EQ(back[1].interfacePath, nodes[1].interfacePath);
-  EXPECT_EQ(back[1].parent, 1u);
-  EXPECT_EQ(back[0].driverKey, nodes[0].driverKey);
-  for (size_t cut = 0; cut < data.size(); cut++)
-    EXPECT_FALSE(BusDecode(data.data(), cut, &back)) << cut;
-  EXPECT_FALSE(BusDecode((data + "x").data(), data.size() + 1, &back));
-  nodes[0].description.assign(kBusMaxText + 1, 'd');
-  EXPECT_EQ(BusEncode(nodes), "");
 }
 
 }  // namespace

@@ -62,14 +62,3 @@ TEST(FunctionKeyFile, FormatErrorsLeaveTheTextsAsTheyWere)
         EXPECT_EQ(Keys({{5, "kept"}}), read) << file;
     }
 }
-
-TEST(FunctionKeyFile, RoundTrip)
-{
-    Texts saved = {"a\rb", "\n", std::string(1023, 'z'), "\\xZZ", "x,y,z", "", "", "", "", "", "", ""};
-    const char* pointers[FUNCTION_KEY_COUNT];
-    for (int i = 0; i < FUNCTION_KEY_COUNT; i++)
-        pointers[i] = saved[i].c_str();
-    Texts read;
-    ASSERT_EQ(1, Read(FormatFunctionKeyFile(pointers), &read));
-    EXPECT_EQ(saved, read);
-}

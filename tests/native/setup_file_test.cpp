@@ -18,18 +18,6 @@ TEST(SetupFileNumber, HexAndDecimalGrammar) {
   for (const auto& c : cases) EXPECT_EQ(SetupNumber(c.text), c.value) << c.text;
 }
 
-TEST(SetupFileTables, RootsAndTypesIgnoreCase) {
-  EXPECT_EQ(SetupRootOf("HKLM"), ROOT_HKLM);
-  EXPECT_EQ(SetupRootOf("hkcu"), ROOT_HKCU);
-  EXPECT_EQ(SetupRootOf("HKCL"), ROOT_HKCL);
-  EXPECT_EQ(SetupRootOf("HKLM "), ROOT_NONE);
-  EXPECT_EQ(SetupRootOf("HKEY_LOCAL_MACHINE"), ROOT_NONE);
-  EXPECT_EQ(SetupTypeOf("reg_dword"), 4u);
-  EXPECT_EQ(SetupTypeOf("REG_DWORD_BIG_ENDIAN"), 5u);
-  EXPECT_EQ(SetupTypeOf("REG_MULTI_SZ"), 7u);
-  EXPECT_EQ(SetupTypeOf("REG_QWORD"), 0u);
-}
-
 TEST(SetupFileProfile, SectionsKeysAndBlanksAsTheProfileCallsReadThem) {
   std::string text =
       "; comment\r\nServiceName=outside\r\n[other]\r\nServiceName=wrong\r\n"
@@ -58,13 +46,10 @@ TEST(SetupFileAddServices, DefaultsNumbersAndTheDependencyList) {
   EXPECT_EQ(s.serviceType, 16u);
   EXPECT_EQ(s.binaryPathName, "system32\\drivers\\Kelvane.sys");
   EXPECT_EQ(s.dependencies, std::string(2, '\0'));
-}
 
-// A list that fills its 255 characters still ends with both terminators.
-TEST(SetupFileAddServices, FullDependencyListKeepsBothTerminators) {
+  // A list that fills its 255 characters still ends with both terminators.
   std::string names;
   while (names.size() < 300) names += "abcdefg,";
-  ServiceSetup s;
   ReadAddServices("[AddServices]\nDependencies=" + names + "\n", &s);
   ASSERT_EQ(s.dependencies.size(), 257u);
   EXPECT_EQ(s.dependencies.substr(255), std::string(2, '\0'));
@@ -79,10 +64,12 @@ TEST(SetupFileAddReg, EntriesTypesAndData) {
                        "HKLM,REG_SZ,S,DosDevice=LPT1\r\n"
                        "HKLM,REG_MULTI_SZ,S,Names=a b\r\n"
                        "HKCU,REG_SZ,S,Empty=\r\n"
-                       "XX,REG_NONE,S,Name,with,commas=7\r\n",
+                       "XX,REG_NONE,S,Name,with,commas=7\r\n"
+                       "HKCL,reg_dword_big_endian,S,Big=1\r\n"
+                       "HKLM ,REG_QWORD,S,Q=1\r\n",
                        &e),
             1);
-  ASSERT_EQ(e.size(), 5u);
+  ASSERT_EQ(e.size(), 7u);
   EXPECT_EQ(e[0].root, ROOT_HKLM);
   EXPECT_EQ(e[0].type, 4u);
   EXPECT_EQ(e[0].subKey, "System\\Kelvane\\Parameters");
@@ -96,6 +83,10 @@ TEST(SetupFileAddReg, EntriesTypesAndData) {
   EXPECT_EQ(e[4].root, ROOT_NONE);
   EXPECT_EQ(e[4].type, 0u);
   EXPECT_EQ(e[4].valueName, "Name,with,commas");
+  EXPECT_EQ(e[5].root, ROOT_HKCL);
+  EXPECT_EQ(e[5].type, 5u);
+  EXPECT_EQ(e[6].root, ROOT_NONE) << "roots and types are matched whole, in any case";
+  EXPECT_EQ(e[6].type, 0u);
 }
 
 TEST(SetupFileAddReg, ThreeFieldsOrNoKeysFail) {

@@ -13,12 +13,25 @@
 #include <shlobj.h>
 #include <commctrl.h>
 #include <algorithm>
-#include <direct.h>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 static std::thread uiThread;
+
+// A folder and all it holds. The \\?\ form reaches the paths longer than MAX_PATH that a test
+// makes on purpose; "rmdir /s" of Wine's cmd deletes the current directory's files instead.
+static void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+    std::wstring name = found.cFileName;
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((dir + L"\\" + name).c_str());
+    else if (name != L"." && name != L"..") RemoveTree(dir + L"\\" + name);
+  }
+  FindClose(search);
+  RemoveDirectoryW(dir.c_str());
+}
 
 std::string FreshFolder(const char* name) {
   char base[MAX_PATH];
@@ -27,8 +40,7 @@ std::string FreshFolder(const char* name) {
   dir = dir.substr(0, dir.find_last_of('\\')) + "\\testdirs";
   CreateDirectoryA(dir.c_str(), NULL);
   dir += "\\" + std::string(name);
-  std::string command = "cmd /c rmdir /s /q \"" + dir + "\" >nul 2>nul";
-  if (GetFileAttributesA(dir.c_str()) != INVALID_FILE_ATTRIBUTES) system(command.c_str());
+  RemoveTree(L"\\\\?\\" + std::wstring(dir.begin(), dir.end()));
   CreateDirectoryA(dir.c_str(), NULL);
   SetCurrentDirectoryA(dir.c_str());
   return dir;
@@ -48,6 +60,7 @@ void StartApp() {
 
 struct FindArgs { const char* title; HWND found; };
 
+// GetWindowTextA waits for the window's thread, so a dialog is found once its thread is free.
 static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
   FindArgs* args = (FindArgs*)lParam;
   DWORD pid;
@@ -122,17 +135,16 @@ std::string AnswerMessageBox(const char* title, int button, int ms) {
   return text;
 }
 
+// No log line comes near the buffer's size, so a line that changes between asking its length
+// and reading it still fits.
 std::vector<std::string> LogLines() {
   std::vector<std::string> lines;
+  std::vector<char> line(65536);
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; i++) {
-    LRESULT length = SendMessageA(hLogList, LB_GETTEXTLEN, i, 0);
-    if (length == LB_ERR) break;  // the log changed under us
-    std::string line(length + 1, '\0');
-    length = SendMessageA(hLogList, LB_GETTEXT, i, (LPARAM)&line[0]);
-    if (length == LB_ERR) break;
-    line.resize(length);
-    lines.push_back(line);
+    if ((size_t)SendMessageA(hLogList, LB_GETTEXTLEN, i, 0) >= line.size()) break;
+    if (SendMessageA(hLogList, LB_GETTEXT, i, (LPARAM)line.data()) == LB_ERR) break;
+    lines.push_back(line.data());
   }
   return lines;
 }
@@ -151,9 +163,7 @@ bool ToolbarEnabled(int id) { return SendMessageA(hToolbar, TB_ISBUTTONENABLED, 
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -277,14 +287,6 @@ bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int 
   return DialogGone(dlg);
 }
 
-void ResetJobOptions() {
-  KbyteFlag = OrderOption = 1;
-  WaitOn = TimeOutOn = HighSpeed = 0;
-  BlockSizeBytes = 1024;
-  FileTable.clear();
-  FileBufferAllocLimit = 0;
-}
-
 HWND OpenKeyInputDialog(int hex, int unit, int newline) {
   KEYINHexFlag = hex, KEYINSendType = unit, KEYINNewlineCode = newline;
   PostCommand(IDM_KEY_INPUT);
@@ -321,9 +323,14 @@ void AppTest::SetUp() {
   ASSERT_TRUE(hMainWnd != NULL);
 }
 
+// The job options outlive the window; back to the program's start values.
 void AppTest::TearDown() {
   StopApp();
-  ResetJobOptions();
+  KbyteFlag = OrderOption = 1;
+  WaitOn = TimeOutOn = HighSpeed = 0;
+  BlockSizeBytes = 1024;
+  FileTable.clear();
+  FileBufferAllocLimit = 0;
   QuietFlag = 0;
 }
 
@@ -363,4 +370,9 @@ void PrinterTest::Connect(bool bidirectional, bool reconnect, bool check) {
   ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, bidirectional, reconnect, check));
   ASSERT_TRUE(WaitLine("TCP/IP:Connected.")) << LogDump();
   ASSERT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
+}
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

@@ -42,7 +42,6 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
 // The path typed into a file dialog's name field and confirmed; true once the dialog closed.
 bool ChooseInFileDialog(const char* title, const std::string& path);
 
-// Block transmission.
 // What the shell hands a drop target; posted when the drop may open a message box.
 void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = false);
 std::vector<std::string> ListEntries(HWND dlg);
@@ -52,7 +51,6 @@ bool JobEnded(int ms = 5000);
 bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1", bool order = true);
 // A job of the files started, with the time-out on when seconds are given; true while it runs.
 bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int timeOutSeconds = 0);
-void ResetJobOptions();  // the job options outlive a test; back to the program's start values
 
 // Keyboard input: the dialog opened with these settings, and keys sent (not posted) to its entry field,
 // so any write they cause is done when the call returns.

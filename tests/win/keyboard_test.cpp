@@ -17,19 +17,26 @@ class Keyboard : public FakePortTest {
   void Type(const char* chars) { TypeChars(field, chars); }
   void Key(WPARAM key, char produced = 0) { PressKey(field, key, produced); }
   void Enter() { Key(VK_RETURN, '\r'); }
-  std::vector<std::string> Writes() { return Fake.directWrites; }
   HWND dlg = NULL, field = NULL;
 };
 
-TEST_F(Keyboard, KeyInputOpensOnlyWhileConnected) {
-  PostCommand(IDM_DISCONNECT);
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
-  PostCommand(IDM_KEY_INPUT);
-  EXPECT_EQ(NULL, WaitDialog("Data transmission by the keyboard input", 500));
+static COLORREF TextColourOf(HWND dlg, HWND control, UINT msg, LRESULT* brush) {
+  HDC dc = CreateCompatibleDC(NULL);
+  *brush = SendMessageA(dlg, msg, (WPARAM)dc, (LPARAM)control);
+  COLORREF colour = GetTextColor(dc);
+  DeleteDC(dc);
+  return colour;
 }
 
-TEST_F(Keyboard, LineUnitSendsTheLineOnEnterAndAnEmptyLineSendsTheNewlineCode) {
+// Line unit sends on Enter, an empty line sends the newline code; hex entry sends each pair as
+// one byte and ignores everything else; character unit sends each character at once.
+TEST_F(Keyboard, LineHexAndCharacterEntry) {
   Open(0, 1, 2);
+  LRESULT brush;
+  EXPECT_EQ(RGB(0, 0, 255), TextColourOf(dlg, field, WM_CTLCOLOREDIT, &brush));
+  EXPECT_EQ(RGB(255, 255, 255), TextColourOf(dlg, GetDlgItem(dlg, IDC_KEY_ASC), WM_CTLCOLORSTATIC, &brush));
+  EXPECT_NE(0, brush);
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_KEY_ASC)));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_LINE_UNIT));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_CRLF));
   // Posted like real keystrokes, so the dialog manager's routing of Enter is part of the test.
@@ -53,37 +60,12 @@ TEST_F(Keyboard, LineUnitSendsTheLineOnEnterAndAnEmptyLineSendsTheNewlineCode) {
   Enter();
   Type("ab\\q");  // a bad escape sends nothing and says why
   Enter();
-  EXPECT_EQ((std::vector<std::string>{"abc", "d", "\r\n", "\r", "\n", "AA\\"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"abc", "d", "\r\n", "\r", "\n", "AA\\"}), Fake.directWrites);
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   EXPECT_EQ((std::vector<std::string>{"ERROR: ab\\q<- Invalid escale character."}), LogLines());
-}
 
-TEST_F(Keyboard, CharacterUnitSendsEachCharacterAtOnce) {
-  Open(0, 0, 0);
-  Type("xy");
-  EXPECT_EQ("y", Text(dlg, IDC_KEY_ENTRY));
-  Key(VK_BACK, '\b');
-  Enter();
-  Type("\x01");
-  EXPECT_EQ((std::vector<std::string>{"x", "y", "\r", "\x01"}), Writes());
-}
-
-static COLORREF TextColourOf(HWND dlg, HWND control, UINT msg, LRESULT* brush) {
-  HDC dc = CreateCompatibleDC(NULL);
-  *brush = SendMessageA(dlg, msg, (WPARAM)dc, (LPARAM)control);
-  COLORREF colour = GetTextColor(dc);
-  DeleteDC(dc);
-  return colour;
-}
-
-TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
-  Open(0, 1, 2);
-  LRESULT brush;
-  EXPECT_EQ(RGB(0, 0, 255), TextColourOf(dlg, field, WM_CTLCOLOREDIT, &brush));
-  EXPECT_EQ(RGB(255, 255, 255), TextColourOf(dlg, GetDlgItem(dlg, IDC_KEY_ASC), WM_CTLCOLORSTATIC, &brush));
-  EXPECT_NE(0, brush);
-  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dlg, IDC_KEY_ASC)));
-
+  // Hex entry.
+  Fake.directWrites.clear();
   SetCheck(dlg, IDC_KEY_HEX, true);
   ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 1; }));
   EXPECT_TRUE(IsChecked(dlg, IDC_KEY_CHAR_UNIT));
@@ -97,7 +79,7 @@ TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
   EXPECT_EQ(RGB(255, 0, 0), TextColourOf(dlg, field, WM_CTLCOLOREDIT, &brush));
 
   Type("4");
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_TRUE(Fake.directWrites.empty());
   Type("1");
   EXPECT_EQ("41", Text(dlg, IDC_KEY_ENTRY));
   Type("00");
@@ -106,7 +88,7 @@ TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
   Key(VK_BACK, '\b');
   Type("B");
   EXPECT_EQ("4B", Text(dlg, IDC_KEY_ENTRY));
-  EXPECT_EQ((std::vector<std::string>{"A", std::string(1, '\0'), "K"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"A", std::string(1, '\0'), "K"}), Fake.directWrites);
 
   Key(VK_INSERT);
   EXPECT_EQ(0, KEYINHexFlag);
@@ -115,9 +97,22 @@ TEST_F(Keyboard, HexEntrySendsEachPairAsOneByteAndIgnoresEverythingElse) {
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   Key(VK_INSERT);
   EXPECT_EQ(1, KEYINHexFlag);
+  Key(VK_INSERT);
+
+  // Character unit: each character goes at once.
+  Fake.directWrites.clear();
+  SetCheck(dlg, IDC_KEY_CHAR_UNIT, true);
+  SetCheck(dlg, IDC_KEY_CR, true);
+  ASSERT_TRUE(WaitFor([] { return KEYINSendType == 0 && KEYINNewlineCode == 0; }));
+  Type("xy");
+  EXPECT_EQ("y", Text(dlg, IDC_KEY_ENTRY));
+  Key(VK_BACK, '\b');
+  Enter();
+  Type("\x01");
+  EXPECT_EQ((std::vector<std::string>{"x", "y", "\r", "\x01"}), Fake.directWrites);
 }
 
-TEST_F(Keyboard, FunctionKeysSendTheirExpansionFromTheDialogAndTheMainWindow) {
+TEST_F(Keyboard, FunctionKeysAndDirectSendsGoToTheConnectedPort) {
   strcpy(FunctionKeys[0], "AB\\r\\n");
   strcpy(FunctionKeys[1], "\\x00");
   strcpy(FunctionKeys[9], "\\x1B\\x40");
@@ -130,7 +125,7 @@ TEST_F(Keyboard, FunctionKeysSendTheirExpansionFromTheDialogAndTheMainWindow) {
   ASSERT_TRUE(WaitFor([] { return Fake.directWrites.size() == 2; }));
   Key(VK_F1);
   Key(VK_F3);
-  EXPECT_EQ((std::vector<std::string>{"\x1B\x40", "z", "AB\r\n"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"\x1B\x40", "z", "AB\r\n"}), Fake.directWrites);
 
   PostMessageA(dlg, WM_CLOSE, 0, 0);
   ASSERT_TRUE(DialogGone(dlg));
@@ -140,10 +135,9 @@ TEST_F(Keyboard, FunctionKeysSendTheirExpansionFromTheDialogAndTheMainWindow) {
   PostCommand(IDM_FKEY_FIRST + 11);
   PostCommand(IDM_FKEY_FIRST);
   ASSERT_TRUE(WaitFor([] { return Fake.directWrites.size() == 3; }));
-  EXPECT_EQ((std::vector<std::string>{std::string(1, '\0'), "ABC", "AB\r\n"}), Writes());
-}
+  EXPECT_EQ((std::vector<std::string>{std::string(1, '\0'), "ABC", "AB\r\n"}), Fake.directWrites);
 
-TEST_F(Keyboard, DirectSendGoesToTheCurrentKindOnly) {
+  Fake.directWrites.clear();
   const unsigned char text[] = "hi";
   EXPECT_EQ(0, DirectSend(text, -1));
   EXPECT_EQ(1, DirectSend((const unsigned char*)"", 0));
@@ -153,5 +147,10 @@ TEST_F(Keyboard, DirectSendGoesToTheCurrentKindOnly) {
   CurrentInterfaceKind = IF_KINDS;
   EXPECT_EQ(0, DirectSend(text, 2));
   CurrentInterfaceKind = IF_RS232C;
-  EXPECT_EQ((std::vector<std::string>{"hi"}), Writes());
+  EXPECT_EQ((std::vector<std::string>{"hi"}), Fake.directWrites) << "direct sends go to the current kind only";
+
+  PostCommand(IDM_DISCONNECT);
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
+  PostCommand(IDM_KEY_INPUT);
+  EXPECT_EQ(NULL, WaitDialog("Data transmission by the keyboard input", 500)) << "key input opens only while connected";
 }

@@ -1,16 +1,16 @@
 #include "tests/win/harness.h"
 #include "tests/win/fake_driver.h"
-#include "app/app.h"
 #include "common/resource.h"
-#include "common/settings.h"
 #include "common/state.h"
-#include "terminal/log.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 class Shell : public AppTest {};
 
-TEST_F(Shell, MainWindowHasItsClassTitleAndStatusParts) {
+static bool Checked(int id) { return (GetMenuState(GetMenu(hMainWnd), id, MF_BYCOMMAND) & MF_CHECKED) != 0; }
+
+// The window as it starts, its font, its menus with nothing connected, and the end question.
+TEST_F(Shell, WindowFontMenusAndTheEndQuestion) {
   char cls[64], title[128];
   GetClassNameA(hMainWnd, cls, sizeof cls);
   GetWindowTextA(hMainWnd, title, sizeof title);
@@ -21,9 +21,7 @@ TEST_F(Shell, MainWindowHasItsClassTitleAndStatusParts) {
   EXPECT_EQ(180, edges[0]);
   EXPECT_EQ(800, edges[3]);
   EXPECT_EQ(19, SendMessageA(hToolbar, TB_BUTTONCOUNT, 0, 0));
-}
 
-TEST_F(Shell, TerminalFontIsTheRequestedFixedPitchFace) {
   HFONT font = (HFONT)SendMessageA(hLogList, WM_GETFONT, 0, 0);
   ASSERT_TRUE(font != NULL);
   LOGFONTA requested;
@@ -41,20 +39,13 @@ TEST_F(Shell, TerminalFontIsTheRequestedFixedPitchFace) {
   ReleaseDC(hLogList, dc);
   EXPECT_EQ(narrow.cx, wide.cx) << "the substitute face is not fixed-pitch";
   EXPECT_EQ(SHIFTJIS_CHARSET, metrics.tmCharSet) << "the substitute face cannot show Shift-JIS";
-}
 
-TEST_F(Shell, NothingConnectedOffersConnectsOnlyAndPreservationSwapsTheSaveCommands) {
   PostCommand(IDM_NOP_G);  // no handler: only the menu state refresh runs
   WaitFor([] { return !MenuEnabled(IDM_DISCONNECT); });
-  EXPECT_TRUE(MenuEnabled(IDM_TCPIP));
+  for (int id : {IDM_TCPIP, IDM_SAVE_START}) EXPECT_TRUE(MenuEnabled(id)) << id;
+  for (int id : {IDM_DISCONNECT, IDM_DEVICE_ID, IDM_DESCRIPTOR, IDM_SAVE_END}) EXPECT_FALSE(MenuEnabled(id)) << id;
   EXPECT_TRUE(ToolbarEnabled(TB_RS232C));
-  EXPECT_FALSE(MenuEnabled(IDM_DISCONNECT));
-  EXPECT_FALSE(ToolbarEnabled(TB_KEY_INPUT));
-  EXPECT_FALSE(MenuEnabled(IDM_DEVICE_ID));
-  EXPECT_FALSE(MenuEnabled(IDM_DESCRIPTOR));
-  EXPECT_FALSE(ToolbarEnabled(TB_SCSI));
-  EXPECT_TRUE(MenuEnabled(IDM_SAVE_START));
-  EXPECT_FALSE(MenuEnabled(IDM_SAVE_END));
+  for (int id : {TB_KEY_INPUT, TB_SCSI}) EXPECT_FALSE(ToolbarEnabled(id)) << id;
 
   PreservationFlag = 1;
   PostCommand(IDM_NOP_G);
@@ -62,29 +53,8 @@ TEST_F(Shell, NothingConnectedOffersConnectsOnlyAndPreservationSwapsTheSaveComma
   EXPECT_FALSE(MenuEnabled(IDM_SAVE_START));
   EXPECT_FALSE(ToolbarEnabled(TB_SAVE_START));
   EXPECT_TRUE(ToolbarEnabled(TB_SAVE_END));
-}
 
-TEST_F(Shell, CheckItemsToggleTheirFlags) {
-  PostCommand(IDM_MIB_REFER);
-  PostCommand(IDM_MIB_REFER);
-  PostCommand(IDM_GET_JOB_END);
-  WaitFor([] { return GetJobEndCheck == 1; });
-  HMENU menu = GetMenu(hMainWnd);
-  EXPECT_FALSE(GetMenuState(menu, IDM_MIB_REFER, MF_BYCOMMAND) & MF_CHECKED);
-  EXPECT_EQ(0, MibReferCheck);
-  EXPECT_TRUE(GetMenuState(menu, IDM_GET_JOB_END, MF_BYCOMMAND) & MF_CHECKED);
-  EXPECT_EQ(1, GetJobEndCheck);
-}
-
-TEST_F(Shell, UnusedAcceleratorIdsReachNoHandler) {
-  for (int id : {IDM_NOP_G, IDM_NOP_SHIFT_I, IDM_NOP_SHIFT_L, IDM_NOP_SHIFT_T, IDM_NOP_SHIFT_U})
-    EXPECT_EQ(0, DispatchCommand(hMainWnd, id, id, 0)) << id;
-  EXPECT_TRUE(LogLines().empty());
-  EXPECT_EQ(NULL, WaitDialog(NULL, 200));
-}
-
-TEST_F(Shell, DisconnectWithNothingConnectedResetsTheState) {
-  PreservationFlag = 1;
+  // Disconnect with nothing connected still resets the state.
   StringCheckFlag = 1;
   ActiveInterface = '4';
   PostCommand(IDM_DISCONNECT);
@@ -95,28 +65,25 @@ TEST_F(Shell, DisconnectWithNothingConnectedResetsTheState) {
   EXPECT_EQ("Send          0 /          0(byte):     0 /      0", StatusText(1));
   EXPECT_EQ("Write          0 ( byte )", StatusText(2));
   EXPECT_FALSE(ToolbarEnabled(TB_STOP));
-}
 
-TEST_F(Shell, AnsweringNoToTheEndQuestionKeepsTheWindow) {
+  PostCommand(IDM_MIB_REFER);
+  PostCommand(IDM_MIB_REFER);
+  PostCommand(IDM_GET_JOB_END);
+  EXPECT_TRUE(WaitFor([] { return GetJobEndCheck == 1; }));
+  EXPECT_FALSE(Checked(IDM_MIB_REFER));
+  EXPECT_EQ(0, MibReferCheck);
+  EXPECT_TRUE(Checked(IDM_GET_JOB_END));
+
   PostMessageA(hMainWnd, WM_CLOSE, 0, 0);
   EXPECT_EQ("May I end ?", AnswerMessageBox("End check", IDNO));
   Sleep(100);
   EXPECT_TRUE(IsWindow(hMainWnd));
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Tarvex.ini"));
-
   HWND wnd = hMainWnd;
   PostMessageA(wnd, WM_CLOSE, 0, 0);
   EXPECT_EQ("May I end ?", AnswerMessageBox("End check", IDYES));
   EXPECT_TRUE(WaitFor([&] { return !IsWindow(wnd); }));
   EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("Tarvex.ini"));
-}
-
-TEST_F(Shell, AboutDialogShowsTheVersionAndClosesOnOk) {
-  PostCommand(IDM_ABOUT);
-  HWND about = WaitDialog("Version information and a restriction matter");
-  ASSERT_TRUE(about != NULL);
-  Click(about, IDOK);
-  EXPECT_TRUE(DialogGone(about));
 }
 
 // A key pressed with Ctrl held, as the keyboard hands it to the UI thread: the key state is set
@@ -139,7 +106,7 @@ static void PressCtrl(char key) {
 class ShellPort : public FakePortTest {};
 
 // Menu opening greys these items; their accelerators must still work while the command is available.
-TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpening) {
+TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpeningAndShutdownStopsAJob) {
   Ports[IF_RS232C].sending = 1;
   PressCtrl('P');
   EXPECT_TRUE(WaitFor([] { return StopRequest == 3; }, 2000)) << "Ctrl+P during a job";
@@ -155,10 +122,12 @@ TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpening) {
   PostCommand(IDM_RS232C);
   ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; }));
   PressCtrl('K');
-  EXPECT_TRUE(WaitDialog("Data transmission by the keyboard input", 2000) != NULL) << "Ctrl+K while connected";
-}
+  HWND keys = WaitDialog("Data transmission by the keyboard input", 2000);
+  ASSERT_TRUE(keys != NULL) << "Ctrl+K while connected";
+  PostMessageA(keys, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(DialogGone(keys));
 
-TEST_F(ShellPort, ShutdownDuringAJobStopsItFirst) {
+  // Shutdown during a job stops the job before the window goes.
   Fake.pieceDelayMs = 30;
   HWND dlg = OpenBlockDialog();
   ASSERT_TRUE(dlg != NULL);

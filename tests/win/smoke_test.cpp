@@ -2,30 +2,11 @@
 #include "tests/win/harness.h"
 #include <gtest/gtest.h>
 
-struct ProcessWindow { DWORD pid; HWND found; };
-
-static BOOL CALLBACK FindProcessWindow(HWND wnd, LPARAM lParam) {
-  ProcessWindow* args = (ProcessWindow*)lParam;
-  DWORD pid;
-  GetWindowThreadProcessId(wnd, &pid);
-  char cls[32];
-  GetClassNameA(wnd, cls, sizeof cls);
-  if (pid == args->pid && strcmp(cls, "TARVEX") == 0 && IsWindowVisible(wnd)) {
-    args->found = wnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 static void PressCtrlX() {
-  INPUT keys[4] = {};
-  const WORD codes[4] = {VK_CONTROL, 'X', 'X', VK_CONTROL};
-  for (int i = 0; i < 4; i++) {
-    keys[i].type = INPUT_KEYBOARD;
-    keys[i].ki.wVk = codes[i];
-    keys[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
-  }
-  SendInput(4, keys, sizeof(INPUT));
+  keybd_event(VK_CONTROL, 0, 0, 0);
+  keybd_event('X', 0, 0, 0);
+  keybd_event('X', 0, KEYEVENTF_KEYUP, 0);
+  keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
 }
 
 TEST(Smoke, TheProgramStartsInAnEmptyFolderEndsOnCtrlXAndLeavesItsSettings) {
@@ -38,14 +19,13 @@ TEST(Smoke, TheProgramStartsInAnEmptyFolderEndsOnCtrlXAndLeavesItsSettings) {
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(CreateProcessA(program.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, folder.c_str(), &si, &pi))
       << program;
-  ProcessWindow window = {pi.dwProcessId, NULL};
-  EXPECT_TRUE(WaitFor([&] {
-    EnumWindows(FindProcessWindow, (LPARAM)&window);
-    return window.found != NULL;
-  }, 20000));
+  // No window of this process is open, so the one window of the class is the program's.
+  HWND window = NULL;
+  EXPECT_TRUE(WaitFor([&] { return (window = FindWindowA("TARVEX", NULL)) != NULL && IsWindowVisible(window); },
+                      20000));
   DWORD ended = WAIT_TIMEOUT;
-  for (int attempt = 0; window.found && attempt < 5 && ended == WAIT_TIMEOUT; attempt++) {
-    SetForegroundWindow(window.found);
+  for (int attempt = 0; window && attempt < 5 && ended == WAIT_TIMEOUT; attempt++) {
+    SetForegroundWindow(window);
     Sleep(300);
     PressCtrlX();
     ended = WaitForSingleObject(pi.hProcess, 2000);
