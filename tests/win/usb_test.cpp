@@ -141,23 +141,11 @@ class UsbTest : public AppTest {
     ASSERT_TRUE(WaitLine("USB:Port Close"));
     ASSERT_TRUE(WaitFor([] { return Ports[IF_USB].connected == 0 && UsbBlock->usbHandle == INVALID_HANDLE_VALUE; }));
   }
-  // The block dialog with one file, confirmed; the job runs.
-  void StartJob(const std::string& path, int timeOutSeconds = 0) {
-    HWND dlg = OpenBlockDialog();
-    ASSERT_TRUE(dlg);
-    SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-    DropOnDialog(dlg, {path});
-    SetText(dlg, IDC_BLK_SIZE, "64");
-    SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
-    if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
-  }
   // A job that cannot end by itself: the printer reads nothing.
   void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
     SimDeviceSetReading(p->device, 0);
     size_t files = LinesWith("SendDataSize").size();
-    StartJob(path, timeOutSeconds);
+    ASSERT_TRUE(StartJob({path}, "64", timeOutSeconds));
     ASSERT_TRUE(WaitFor([&] { return LinesWith("SendDataSize").size() > files; }));
     Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
@@ -261,7 +249,7 @@ TEST_F(UsbTest, StallsWriteErrorsUnplugAndStatusZero) {
   };
   for (const Case& c : cases) {
     failWith = c.error;
-    StartJob(File("e.bin", "abc"));
+    ASSERT_TRUE(StartJob({File("e.bin", "abc")}, "64"));
     EXPECT_NE(AnswerMessageBox("Error", IDOK).find("Circuit error."), std::string::npos) << c.error;
     ASSERT_TRUE(JobEnded()) << LogDump();
     std::string head = "USB:(" + std::to_string(SendCounter) + ")<ERROR> ", error = std::to_string(c.error);
@@ -323,7 +311,7 @@ TEST_F(UsbTest, JobEndWaitEndsOnStopCancelTimeOutAndDisconnect) {
   };
   for (const Exit& e : exits) {
     int failed = LineCount("USB:<ERROR>Data Send NG.");
-    StartJob(File("j.bin", "abc"), e.timeOutSeconds);
+    ASSERT_TRUE(StartJob({File("j.bin", "abc")}, "64", e.timeOutSeconds));
     EXPECT_TRUE(!e.whileAsking || WaitFor([] { return StatusText(3) == "GET_JOB_END RETRY"; })) << e.command;
     if (e.command) PostCommand(e.command);
     EXPECT_TRUE(JobEnded(3000)) << e.command << LogDump();
