@@ -88,10 +88,11 @@ TEST_F(SendJob, WaitLiesBetweenFilesOnlyAndABlockCommandMeanwhileStartsNothing) 
   EXPECT_FALSE(WaitDialog("Block transmission", 1000)) << "a second job started";
 }
 
-// What every driver inherits from the frame, run through the fake driver.
+// What every driver inherits from the block sender, run through the fake driver; its time-out,
+// the receive thread and the direct write's patience are run through the RS-232C driver.
 class DriverFrame : public SendJob {};
 
-TEST_F(DriverFrame, BlockSenderReceiveThreadAndDirectWrite) {
+TEST_F(DriverFrame, BlockSenderDelaysRetriesBusyPortsAndReportsWriteErrors) {
   std::string bytes(10000, '\0');
   for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(i * 31 + i / 256);
   std::string path = File("a.bin", bytes);
@@ -114,41 +115,6 @@ TEST_F(DriverFrame, BlockSenderReceiveThreadAndDirectWrite) {
   EXPECT_TRUE(HasLine("RS232C:(2)<ERROR>Data Write NG.[ErrorNo=5]")) << LogDump();
   EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
   EXPECT_EQ(4u, Fake.pieces.size());
-
-  Fake.failAtPiece = -1;
-  Fake.stuck = 1;  // a piece that makes no progress for the time-out
-  dlg = ListJob({path}, "4096");
-  ASSERT_TRUE(dlg);
-  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
-  SetText(dlg, IDC_BLK_TIMEOUT, "1");
-  ASSERT_TRUE(Transmit(dlg) && JobEnded(5000));
-  EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data Time Out.")) << LogDump();
-  EXPECT_EQ(2, LineCount("RS232C:<ERROR>Data Send NG."));
-  EXPECT_EQ(2, Ports[IF_RS232C].sending);
-
-  // The receive thread, and its circuit error once.
-  PostCommand(IDM_DISCONNECT);
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
-  Fake.answer = "hello\r\n";
-  Ports[IF_RS232C].receiveOn = 1;
-  PostCommand(IDM_RS232C);
-  EXPECT_TRUE(WaitLine("hello<0D><0A>")) << LogDump();
-  Fake.readFails = 1;
-  EXPECT_EQ("The circuit error occurred. Please re-connect. Circuit error.", AnswerMessageBox("Error", IDOK));
-  EXPECT_EQ(0, Ports[IF_RS232C].receiveRun);
-  EXPECT_FALSE(WaitDialog("Error", 500)) << "the box came twice";
-  Ports[IF_RS232C].receiveOn = 0;
-
-  // The window goes on while the printer takes nothing; the write ends after its patience.
-  Fake.stuck = 1;
-  DirectWritePatienceMs = 1500;
-  lstrcpyA(FunctionKeys[0], "x");
-  PostCommand(IDM_FKEY_FIRST);
-  Sleep(300);
-  DWORD_PTR ignored;
-  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &ignored));
-  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=1460]")) << LogDump();
-  DirectWritePatienceMs = 10000;
 }
 
 class TcpipJob : public PrinterTest {
