@@ -39,12 +39,7 @@ class EndToEnd : public PrinterTest {
   // Starts a job the printer does not read, so it is still running when the test acts on it.
   void StartStuckJob(const std::string& path) {
     SimSetReadRate(0, 1);
-    HWND dlg = OpenBlockDialog();
-    ASSERT_TRUE(dlg);
-    DropOnDialog(dlg, {path});
-    SetText(dlg, IDC_BLK_SIZE, "64");
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
+    ASSERT_TRUE(StartJob({path}, "64"));
     ASSERT_TRUE(WaitFor([] { return ToolbarEnabled(TB_STOP); }));
     Sleep(300);
     ASSERT_TRUE(SendThreadHandle != NULL) << "the job ended although the printer read nothing";
