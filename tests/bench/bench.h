@@ -1,7 +1,15 @@
-// What the benchmarks share: a fine clock, and a file handed to a driver's block sender
-// the way the send job hands it over.
+// What the benchmarks share: a fine clock, the program started the way a user starts it,
+// a file handed to a driver's block sender the way the send job hands it over, and rounds
+// that run the driver and its plain yardsticks against the same printer in the same run.
 #pragma once
 #include <windows.h>
+#include <stdio.h>
+#include <algorithm>
+#include <functional>
+#include <thread>
+#include <vector>
+#include "app/app.h"
+#include "common/resource.h"
 #include "common/state.h"
 #include "send/engine.h"
 
@@ -10,6 +18,32 @@ static inline double Now() {
   QueryPerformanceCounter(&count);
   QueryPerformanceFrequency(&frequency);
   return (double)count.QuadPart / frequency.QuadPart;
+}
+
+static std::thread benchUi;
+
+// The program in a temporary folder of its own, so its settings file lands there; false
+// when its window did not come up.
+static inline bool BenchStart(const char* folderName, int show = SW_HIDE) {
+  char folder[MAX_PATH];
+  GetTempPathA(sizeof folder, folder);
+  lstrcatA(folder, folderName);
+  CreateDirectoryA(folder, NULL);
+  SetCurrentDirectoryA(folder);
+  benchUi = std::thread([show] { AppRun(GetModuleHandleA(NULL), show); });
+  for (DWORD start = GetTickCount(); !(hMainWnd && hLogList); Sleep(10)) {
+    if (GetTickCount() - start > 10000) {
+      printf("the main window did not start\n");
+      benchUi.detach();
+      return false;
+    }
+  }
+  return true;
+}
+
+static inline void BenchEnd() {
+  PostMessageA(hMainWnd, WM_COMMAND, IDM_END, 0);
+  benchUi.join();
 }
 
 // The whole file is in memory and goes out in `blockSize` pieces; the job is marked running.
@@ -24,4 +58,43 @@ static inline ConnectionBlock BlockSendSetup(int kind, unsigned char* data, uint
   StopRequest = 0;
   Ports[kind].sending = 1;
   return block;
+}
+
+// MiB/s of `bytes` from `start` until the printer holds them all, polled every `pollMs`;
+// 0 when they are not all there, intact, within two minutes.
+static inline double RateOnArrival(double start, uint32_t bytes, const std::function<bool()>& arrived,
+                                   DWORD pollMs = 1) {
+  for (DWORD begun = GetTickCount(); !arrived() && GetTickCount() - begun < 120000;) Sleep(pollMs);
+  double seconds = Now() - start;
+  return arrived() ? bytes / 1048576.0 / seconds : 0;
+}
+
+struct BenchSender {
+  const char* name;
+  std::function<double()> rate;  // MiB/s, 0 when bytes were lost or changed
+};
+
+// Each round runs every sender once, in order, and prints their rates. Figures vary from
+// run to run on a shared machine, so the median ratio of the first sender to each other
+// one is the figure to read. False when any sender lost or changed bytes.
+static inline bool BenchRounds(int rounds, const std::vector<BenchSender>& senders) {
+  std::vector<std::vector<double>> ratios(senders.size());
+  bool intact = true;
+  for (int round = 0; round < rounds; round++) {
+    double first = 0;
+    for (size_t i = 0; i < senders.size(); i++) {
+      double rate = senders[i].rate();
+      intact = intact && rate > 0;
+      if (i == 0) first = rate;
+      else ratios[i].push_back(rate > 0 ? first / rate : 0);
+      printf("  %s %7.1f MiB/s", senders[i].name, rate);
+    }
+    printf("\n");
+  }
+  for (size_t i = 1; i < senders.size(); i++) {
+    std::sort(ratios[i].begin(), ratios[i].end());
+    printf("  median ratio to the %s %.2f\n", senders[i].name, ratios[i][rounds / 2]);
+  }
+  if (!intact) printf("  BYTES LOST OR CHANGED\n");
+  return intact;
 }

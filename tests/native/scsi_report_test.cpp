@@ -86,23 +86,15 @@ TEST(ScsiInquiryReport, HostileAnswersEndTheWalkInsideTheBuffer) {
     EXPECT_EQ(" 0   1    0    Y     02 00 05 02 1F 00 ", Inquiry(straddling)[3]);
 }
 
-TEST(ScsiStatusReport, StatusZeroDumpsTheBlockOtherStatusShowsTheSenseClampedToItsArea) {
+// Status 0 and its dump are compared line for line in the Win32 SCSI test.
+TEST(ScsiStatusReport, OtherStatusShowsTheSenseClampedToItsArea) {
     unsigned char sense[SENSE_AREA_SIZE + 8];
     for (size_t i = 0; i < sizeof sense; i++) sense[i] = (unsigned char)(0xA0 + i);
     ReportLines lines;
-    StatusReport(lines, {0, 0, 0xC0, 0x118, sense}, sense, 3);
-    EXPECT_EQ((ReportLines{"Scsi status: 00h, Bytes returned: 118h, ", "Data buffer length: C0h   ",
-                           "      00  01  02  03  04  05  06  07   08  09  0A  0B  0C  0D  0E  0F ",
-                           "      --------------------------------------------------------------- ",
-                           " 000  A0  A1  A2  ", "  "}),
-              lines);
-
-    lines.clear();
     StatusReport(lines, {2, 255, 0, 0, sense}, NULL, 0);
     ASSERT_EQ(5u, lines.size());
     EXPECT_EQ(SENSE_AREA_SIZE * 3, lines[3].size());
     EXPECT_EQ("A0 A1 A2 ", lines[3].substr(0, 9));
-
 }
 
 TEST(ScsiAlignment, OnlyMasksOfTheForm2PowNMinus1UpToAPageAreUsed) {

@@ -30,13 +30,6 @@ std::string Pattern(size_t size) {
 // Larger than the loopback socket buffers, so a printer that stops reading holds the job.
 const size_t STUCK_FILE_SIZE = 8u << 20;
 
-// The receive thread hands each chunk to the capture before it renders it into the log.
-bool LogSettled() {
-  std::vector<std::string> before = LogLines();
-  Sleep(500);
-  return LogLines() == before;
-}
-
 uint64_t Hash(const std::string& bytes) { return Fnv1a64(bytes.data(), bytes.size()); }
 
 }  // namespace
@@ -46,12 +39,7 @@ class EndToEnd : public PrinterTest {
   // Starts a job the printer does not read, so it is still running when the test acts on it.
   void StartStuckJob(const std::string& path) {
     SimSetReadRate(0, 1);
-    HWND dlg = OpenBlockDialog();
-    ASSERT_TRUE(dlg);
-    DropOnDialog(dlg, {path});
-    SetText(dlg, IDC_BLK_SIZE, "64");
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
+    ASSERT_TRUE(StartJob({path}, "64"));
     ASSERT_TRUE(WaitFor([] { return ToolbarEnabled(TB_STOP); }));
     Sleep(300);
     ASSERT_TRUE(SendThreadHandle != NULL) << "the job ended although the printer read nothing";
@@ -167,41 +155,4 @@ TEST_F(EndToEnd, StopAndKeystrokesDuringAJobTheConnectionServesWhatFollows) {
   EXPECT_EQ("rafter the stop", SimReceived().substr(received.size()));
   EXPECT_TRUE(HasLine("TCP/IP:Data Send End.")) << LogDump();
   EXPECT_EQ(1, LineCount("TCP/IP:<ERROR> Socket busy."));
-}
-
-// The capture holds every flooded byte, shown or not; disconnecting closes the socket and
-// the capture file.
-TEST_F(EndToEnd, CaptureHoldsEveryFloodedByteAndDisconnectionClosesIt) {
-  Connect(true);
-  std::string path = folder + "\\flood.bin";
-  ASSERT_TRUE(StartCapture(path));
-
-  // Shown data goes through the log line by line, which is slow; the large flood runs unshown.
-  const int shownSize = 20000, size = 200000;
-  RcvDsp = 1;
-  ASSERT_EQ(shownSize, SimFlood(shownSize, 11));
-  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == "Write      20000 ( byte )"; }, 60000)) << StatusText(2);
-  EXPECT_TRUE(WaitFor(LogSettled, 30000));
-  std::vector<std::string> shown = LogLines();
-  EXPECT_GT(shown.size(), 100u) << "the flood was not shown";
-
-  RcvDsp = 0;
-  ASSERT_EQ(size, SimFlood(size, 12));
-  EXPECT_TRUE(WaitFor([&] { return StatusText(2) == "Write     220000 ( byte )"; }, 60000)) << StatusText(2);
-  EXPECT_TRUE(LogLines() == shown) << "shown although RcvDsp is 0";
-
-  PostCommand(IDM_DISCONNECT);
-  EXPECT_TRUE(WaitFor([] { return SimGetStats().connected == 0; }));
-  EXPECT_TRUE(WaitFor([] { return StatusText(0) == "       "; })) << "[" << StatusText(0) << "]";
-  PostCommand(IDM_NOP_G);
-  EXPECT_TRUE(WaitFor([] { return MenuEnabled(IDM_TCPIP) && ToolbarEnabled(TB_TCPIP) && !MenuEnabled(IDM_DISCONNECT); }));
-  EXPECT_EQ(0, PreservationFlag);
-  EXPECT_EQ("Write          0 ( byte )", StatusText(2));
-  HANDLE alone = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-  EXPECT_NE(INVALID_HANDLE_VALUE, alone) << "the capture file is still open";
-  if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
-  std::string expected = FloodBytes(shownSize, 11) + FloodBytes(size, 12);
-  std::string captured = ReadBytes(path);
-  EXPECT_EQ(expected.size(), captured.size());
-  EXPECT_EQ(Hash(expected), Hash(captured));
 }

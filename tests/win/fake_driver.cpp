@@ -21,7 +21,7 @@ static int Start(const unsigned char* bytes, uint32_t length, int* error) {
 }
 
 static int Wait(DWORD ms, uint32_t* written, int*) {
-  if (Fake.stuck || GetTickCount() - startedAt < (DWORD)Fake.pieceDelayMs) return Sleep(ms), 0;
+  if (GetTickCount() - startedAt < (DWORD)Fake.pieceDelayMs) return Sleep(ms), 0;
   std::lock_guard<std::mutex> hold(fakeLock);
   (direct ? Fake.directWrites : Fake.pieces).push_back(started);
   if (!direct) Fake.ticks.push_back(GetTickCount());
@@ -34,28 +34,16 @@ static int Between(ConnectionBlock*) { return ++Fake.between > 0; }
 
 static const PieceWriter fakeWriter = {IF_RS232C, Start, Wait, Cancel, Between, NULL, 2, ERROR_TIMEOUT, {ERROR_BUSY}};
 
-static int Read(unsigned char* buffer, int size) {
-  if (!ReceivePause(20)) return 0;
-  if (Fake.readFails) return -1;
-  std::lock_guard<std::mutex> hold(fakeLock);
-  int got = (int)Fake.answer.copy((char*)buffer, size);
-  Fake.answer.erase(0, got);
-  return got;
-}
-
-static const Receiver fakeReceiver = {IF_RS232C, Read, NULL};
-
 static int FakeInit(ConnectionBlock*) { return 1; }
-static void FakeExit(ConnectionBlock*) { StopReceiving(IF_RS232C); }
+static void FakeExit(ConnectionBlock*) {}
 
 static int FakeCommand(HWND wnd, WPARAM, LPARAM, int action) {
   switch (action) {
     case ACTION_CONNECT:
       Ports[IF_RS232C].connected = 1;
       StatusPart0Update();
-      return Ports[IF_RS232C].receiveOn != 1 || StartReceiving(&fakeReceiver);
+      return 1;
     case ACTION_DISCONNECT:
-      StopReceiving(IF_RS232C);
       Ports[IF_RS232C].connected = Ports[IF_RS232C].sending = 0;
       return 1;
     case ACTION_START_BLOCK: return StartDriverSendThread(IF_RS232C, wnd);

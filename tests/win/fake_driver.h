@@ -13,10 +13,7 @@ struct FakePort {
   int failAtPiece = -1;  // 0-based write whose start fails with error 5
   int busyWrites = 0;    // writes that fail with ERROR_BUSY first
   int pieceDelayMs = 0;
-  int stuck = 0;         // writes never complete
   int between = 0;       // calls of the hook between pieces
-  std::string answer;    // what the next read step returns
-  int readFails = 0;     // read steps fail
 };
 extern FakePort Fake;
 

@@ -43,11 +43,13 @@ static void RemoveDriverSetup() {
   DeleteFileA(SystemFile("drivers\\Kelvane.sys").c_str());
 }
 
+// Read where it is kept in the sources (the build folder is build/win): the copy beside
+// the programs is only as safe as whatever else runs in the build folder.
 static std::string ShippedSetupFile() {
   char exe[MAX_PATH];
   GetModuleFileNameA(NULL, exe, sizeof exe);
   std::string dir(exe);
-  return ReadBytes(dir.substr(0, dir.find_last_of('\\')) + "\\Kelvane.dat");
+  return ReadBytes(dir.substr(0, dir.find_last_of('\\')) + "\\..\\..\\ports\\ieee1284\\Kelvane.dat");
 }
 
 // The setup runs on its own thread, as inside the modal dialog; this thread answers its box.

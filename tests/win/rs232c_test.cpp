@@ -47,6 +47,11 @@ class Rs232c : public AppTest {
     ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
   }
   bool NoCircuitErrorBox(int ms) { return WaitDialog("Error", ms) == NULL; }
+  // The capture's count as the status bar shows it; 0 until it shows one.
+  static int CaptureCount() {
+    std::string text = StatusText(2);
+    return text.compare(0, 6, "Write ") == 0 ? atoi(text.c_str() + 6) : 0;
+  }
 };
 
 TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
@@ -94,7 +99,7 @@ TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
 }
 
 TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExact) {
-  Connect(true, "2sec ");
+  Connect(true, "5sec ");
   std::string data = FloodBytes(300001, 3);
   std::string path = File("data.bin", data);
   for (const char* blockSize : {"1", "64"}) {
@@ -116,17 +121,32 @@ TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExact) {
   std::string typed("k\x1b" "F1\x00\r", 6);
   EXPECT_TRUE(WaitFor([&] { return FarEndHolds(typed); })) << FarEndAsk("stats");
 
-  // 6000 bytes waiting come in whole on one look at the port, not one interval (2 s) apart.
+  // Shown answers reach the capture too; unshown, 6000 bytes waiting come in whole on one
+  // look at the port, not one interval (5 s) apart: the first look may come a whole
+  // interval after the flood, the rest follows it at once. Disconnecting ends the capture.
   std::string capture = folder + "\\answer.bin";
   ASSERT_TRUE(StartCapture(capture));
-  RcvDsp = 0;  // shown, the first chunk would take seconds on its way through the log
+  ASSERT_EQ("ok", FarEndAsk("flood 2000 8"));
+  ASSERT_TRUE(WaitFor([] { return CaptureCount() == 2000; }, 30000)) << StatusText(2);
+  std::vector<std::string> shown;
+  ASSERT_TRUE(WaitFor([&] {
+    std::vector<std::string> before = LogLines();
+    Sleep(500);
+    return (shown = LogLines()) == before;
+  }, 30000));
+  EXPECT_GT(shown.size(), 5u) << "the answer was not shown";
+  RcvDsp = 0;
   ASSERT_EQ("ok", FarEndAsk("flood 6000 9"));
-  ASSERT_TRUE(WaitFor([] { return StatusText(2) != "Write          0 ( byte )"; }, 8000));
-  EXPECT_TRUE(WaitFor([] { return StatusText(2) == "Write       6000 ( byte )"; }, 1500)) << StatusText(2);
-  PostCommand(IDM_SAVE_END);
-  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 0; }));
+  ASSERT_TRUE(WaitFor([] { return CaptureCount() > 2000; }, 30000)) << StatusText(2);
+  EXPECT_TRUE(WaitFor([] { return CaptureCount() == 8000; }, 4000)) << StatusText(2);
+  EXPECT_TRUE(LogLines() == shown) << "shown although RcvDsp is 0";
+  PostCommand(IDM_DISCONNECT);
+  ASSERT_TRUE(WaitFor([] { return PreservationFlag == 0 && StatusText(2) == "Write          0 ( byte )"; }));
+  HANDLE alone = CreateFileA(capture.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+  EXPECT_NE(INVALID_HANDLE_VALUE, alone) << "the capture file is still open";
+  if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
   std::string captured = ReadBytes(capture);
-  EXPECT_TRUE(captured == FloodBytes(6000, 9)) << captured.size() << " bytes captured";
+  EXPECT_TRUE(captured == FloodBytes(2000, 8) + FloodBytes(6000, 9)) << captured.size() << " bytes captured";
 }
 
 // A printer that takes nothing, then one that stops reading while it answers, then one

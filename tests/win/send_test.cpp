@@ -36,8 +36,9 @@ static std::vector<size_t> PieceSizes() {
 class SendJob : public FakePortTest {};
 
 // Short of memory a file goes in 4096-byte pieces; from 2 GiB on sizes are 64-bit, and such
-// a file is read piece by piece, never whole.
-TEST_F(SendJob, FilesGoInPiecesShortOfMemoryAndBeyond4GiBKeepTheirSize) {
+// a file is read piece by piece, never whole. Pieces keep the delay between them, a busy
+// port is retried, and a failed write is reported.
+TEST_F(SendJob, FilesGoInPiecesShortOfMemoryAndBeyond4GiBKeepTheirSizeAndTheirDelay) {
   std::string bytes;
   for (int i = 0; i < 10000; i++) bytes += (char)(i * 7 + i / 256);
   std::string path = File("pieces.bin", bytes);
@@ -67,6 +68,30 @@ TEST_F(SendJob, FilesGoInPiecesShortOfMemoryAndBeyond4GiBKeepTheirSize) {
   EXPECT_TRUE(HasLine("RS232C:(2)SendDataSize = 5368709120byte")) << LogDump();
   EXPECT_NE(std::string::npos, progress.find("/ 5368709120(byte)")) << progress;
   EXPECT_EQ(65536u, Fake.pieces[0].size());
+
+  // What every driver inherits from the block sender, run through the fake driver; its
+  // time-out, the receive thread and the direct write's patience run through RS-232C's.
+  Fake = FakePort();
+  Fake.busyWrites = 2;  // a busy port is retried, not reported
+  int ended = LineCount("RS232C:Data Send End."), failed = LineCount("RS232C:<ERROR>Data Send NG.");
+  HWND dlg = ListJob({path}, "4096");
+  ASSERT_TRUE(dlg);
+  SetCheck(dlg, IDC_BLK_KBYTE, false);
+  SetText(dlg, IDC_BLK_DELAY, "200");
+  ASSERT_TRUE(Transmit(dlg) && JobEnded());
+  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), PieceSizes());
+  EXPECT_TRUE(FakeReceived() == bytes);
+  ASSERT_EQ(3u, Fake.ticks.size());
+  EXPECT_GE(Fake.ticks[1] - Fake.ticks[0], 150u);  // the delay lies between pieces
+  EXPECT_GE(Fake.ticks[2] - Fake.ticks[1], 150u);
+  EXPECT_EQ(2, Fake.between);
+  EXPECT_EQ(ended + 1, LineCount("RS232C:Data Send End.")) << LogDump();
+
+  Fake.failAtPiece = 4;
+  ASSERT_TRUE(RunJob({path}, 1, "4096"));
+  EXPECT_EQ(1u, LinesWith("<ERROR>Data Write NG.[ErrorNo=5]").size()) << LogDump();
+  EXPECT_EQ(failed + 1, LineCount("RS232C:<ERROR>Data Send NG."));
+  EXPECT_EQ(4u, Fake.pieces.size());
 }
 
 // The wait lies between files only; a second Ctrl+B meanwhile starts nothing and leaves the
@@ -86,69 +111,6 @@ TEST_F(SendJob, WaitLiesBetweenFilesOnlyAndABlockCommandMeanwhileStartsNothing) 
   EXPECT_EQ("AA", FakeReceived());
   EXPECT_EQ(8u, LogLines().size()) << LogDump();
   EXPECT_FALSE(WaitDialog("Block transmission", 1000)) << "a second job started";
-}
-
-// What every driver inherits from the frame, run through the fake driver.
-class DriverFrame : public SendJob {};
-
-TEST_F(DriverFrame, BlockSenderReceiveThreadAndDirectWrite) {
-  std::string bytes(10000, '\0');
-  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = (char)(i * 31 + i / 256);
-  std::string path = File("a.bin", bytes);
-  Fake.busyWrites = 2;  // a busy port is retried, not reported
-  HWND dlg = ListJob({path}, "4096");
-  ASSERT_TRUE(dlg);
-  SetCheck(dlg, IDC_BLK_KBYTE, false);
-  SetText(dlg, IDC_BLK_DELAY, "200");
-  ASSERT_TRUE(Transmit(dlg) && JobEnded());
-  EXPECT_EQ(std::vector<size_t>({4096, 4096, 1808}), PieceSizes());
-  EXPECT_TRUE(FakeReceived() == bytes);
-  ASSERT_EQ(3u, Fake.ticks.size());
-  EXPECT_GE(Fake.ticks[1] - Fake.ticks[0], 150u);  // the delay lies between pieces
-  EXPECT_GE(Fake.ticks[2] - Fake.ticks[1], 150u);
-  EXPECT_EQ(2, Fake.between);
-  EXPECT_EQ(1, LineCount("RS232C:Data Send End.")) << LogDump();
-
-  Fake.failAtPiece = 4;
-  ASSERT_TRUE(RunJob({path}, 1, "4096"));
-  EXPECT_TRUE(HasLine("RS232C:(2)<ERROR>Data Write NG.[ErrorNo=5]")) << LogDump();
-  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
-  EXPECT_EQ(4u, Fake.pieces.size());
-
-  Fake.failAtPiece = -1;
-  Fake.stuck = 1;  // a piece that makes no progress for the time-out
-  dlg = ListJob({path}, "4096");
-  ASSERT_TRUE(dlg);
-  SetCheck(dlg, IDC_BLK_TIMEOUT_ON, true);
-  SetText(dlg, IDC_BLK_TIMEOUT, "1");
-  ASSERT_TRUE(Transmit(dlg) && JobEnded(5000));
-  EXPECT_TRUE(HasLine("RS232C:<ERROR>Send Data Time Out.")) << LogDump();
-  EXPECT_EQ(2, LineCount("RS232C:<ERROR>Data Send NG."));
-  EXPECT_EQ(2, Ports[IF_RS232C].sending);
-
-  // The receive thread, and its circuit error once.
-  PostCommand(IDM_DISCONNECT);
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 0; }));
-  Fake.answer = "hello\r\n";
-  Ports[IF_RS232C].receiveOn = 1;
-  PostCommand(IDM_RS232C);
-  EXPECT_TRUE(WaitLine("hello<0D><0A>")) << LogDump();
-  Fake.readFails = 1;
-  EXPECT_EQ("The circuit error occurred. Please re-connect. Circuit error.", AnswerMessageBox("Error", IDOK));
-  EXPECT_EQ(0, Ports[IF_RS232C].receiveRun);
-  EXPECT_FALSE(WaitDialog("Error", 500)) << "the box came twice";
-  Ports[IF_RS232C].receiveOn = 0;
-
-  // The window goes on while the printer takes nothing; the write ends after its patience.
-  Fake.stuck = 1;
-  DirectWritePatienceMs = 1500;
-  lstrcpyA(FunctionKeys[0], "x");
-  PostCommand(IDM_FKEY_FIRST);
-  Sleep(300);
-  DWORD_PTR ignored;
-  EXPECT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &ignored));
-  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=1460]")) << LogDump();
-  DirectWritePatienceMs = 10000;
 }
 
 class TcpipJob : public PrinterTest {
