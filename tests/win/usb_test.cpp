@@ -141,12 +141,13 @@ class UsbTest : public AppTest {
     ASSERT_TRUE(WaitLine("USB:Port Close"));
     ASSERT_TRUE(WaitFor([] { return Ports[IF_USB].connected == 0 && UsbBlock->usbHandle == INVALID_HANDLE_VALUE; }));
   }
-  // A job that cannot end by itself: the printer reads nothing.
+  // A job that cannot end by itself: the printer reads nothing. Only this job names its
+  // file, so a late line of the job before cannot stand for it.
   void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
     SimDeviceSetReading(p->device, 0);
-    size_t files = LinesWith("SendDataSize").size();
+    size_t started = LinesWith("SendDataFile = " + path).size();
     ASSERT_TRUE(StartJob({path}, "64", timeOutSeconds));
-    ASSERT_TRUE(WaitFor([&] { return LinesWith("SendDataSize").size() > files; }));
+    ASSERT_TRUE(WaitFor([&] { return LinesWith("SendDataFile = " + path).size() > started; })) << LogDump();
     Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
   }
