@@ -16,26 +16,21 @@ ReportLines Walk(const Bytes& set, const UsbStrings& strings = {}) {
     return out;
 }
 
-// A node connection record with this device descriptor tail and pipes. (Pipe counts and
-// configuration attributes are in the reviewed reports of the simulated trees.)
-Bytes Record(uint16_t usb, uint8_t packet, int lowSpeed, uint32_t pipes, const Bytes& pipeList,
-             uint16_t release = 0x0100) {
+// A node connection record with this device descriptor tail. (Pipes, strings and
+// configurations are in the reviewed reports of the simulated trees.)
+Bytes Record(uint16_t usb, int lowSpeed, uint16_t release) {
     Bytes r(35, 0);
     r[0] = 1;
     r[4] = 18;
     r[5] = 1;
     r[6] = usb & 0xFF;
     r[7] = usb >> 8;
-    r[11] = packet;
     r[12] = 0x56;
     r[13] = 0x4B;
     r[16] = release & 0xFF;
     r[17] = release >> 8;
     r[23] = static_cast<uint8_t>(lowSpeed);
-    r[27] = static_cast<uint8_t>(pipes);
-    r[28] = static_cast<uint8_t>(pipes >> 8);
     r[31] = 1;
-    r.insert(r.end(), pipeList.begin(), pipeList.end());
     return r;
 }
 
@@ -54,7 +49,7 @@ TEST(Descriptor, DeviceLinesAndSpeed) {
         {0x0110, 0, 0x0300, "  - Device Bus Speed:     Full", "Speed = Full(12Mbps)", 1},
     };
     for (const Case& c : cases) {
-        Bytes r = Record(c.usb, 8, c.lowSpeed, 0, {}, c.release);
+        Bytes r = Record(c.usb, c.lowSpeed, c.release);
         ReportLines out;
         DeviceLines(r.data(), r.size(), {}, out);
         EXPECT_EQ(out[15], c.speedLine);
