@@ -60,6 +60,13 @@ std::string Pattern(size_t size) {
   return bytes;
 }
 
+// MIB objects the printer does not know, set from a thread of their own.
+unsigned __stdcall SetUnknownObjects(void* rounds) {
+  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
+  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
+  return 0;
+}
+
 }  // namespace
 
 // The access layer alone: no window, no app start.
@@ -138,8 +145,12 @@ class UsbTest : public AppTest {
 };
 
 // Models listed, the exact one chosen, its ID shown, files byte-exact, a job cancelled in
-// time, the keyboard refused during a job, and a clean close.
-TEST_F(UsbTest, ListsByModelConnectsTheChosenOneSendsAndCancels) {
+// time, the keyboard refused during a job, and a clean close. Then, on a new bus, the walk
+// lists the high-speed printer (interface 1) first, the spooler the full-speed one: each
+// connection still shows its own printer's speed and vendor flag. Then the report, and the
+// vendor requests: SET_OFFSET takes 1 to 255 only; the MIB dialog lays out and answers;
+// its requests never fall between a cycle's set and get, so the counter runs on.
+TEST_F(UsbTest, ListsConnectsSendsCancelsAndServesTheConnectedPrinter) {
   PostCommand(IDM_USB);
   EXPECT_NE(AnswerMessageBox("Error", IDOK).find("There is no printer which can be opened by USB."), std::string::npos);
 
@@ -200,6 +211,77 @@ TEST_F(UsbTest, ListsByModelConnectsTheChosenOneSendsAndCancels) {
 
   Disconnect();
   EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
+
+  bus.Stop();
+  ASSERT_TRUE(bus.Add("FS", 1, 2));
+  SimUsb* p = bus.Add("HS", 2, 1);  // connected last: the vendor requests go to it
+  ASSERT_TRUE(p);
+  UsbTreeHost* tree = UsbTreeHostStart(0);
+  struct Case { const char* model; const char* speed; int vendor; } cases[] = {
+      {"FS", "Speed = Full(12Mbps)", 0},
+      {"HS", "Speed = High(480Mbps)", 1},
+  };
+  for (const Case& c : cases) {
+    if (Ports[IF_USB].connected) Disconnect();
+    ASSERT_TRUE(Connect(c.model)) << LogDump();
+    EXPECT_TRUE(WaitFor([&] { return StatusText(3) == c.speed; })) << c.model << StatusText(3);
+    EXPECT_EQ(c.vendor, (int)UsbVendorFlag) << c.model;
+  }
+  PostCommand(IDM_DESCRIPTOR);
+  EXPECT_TRUE(WaitLine("HCD1")) << LogDump();
+  EXPECT_EQ(1, LineCount(" -[Port1] DeviceConnected:  Tarvex Sim FS Printer")) << LogDump();
+  UsbTreeHostStop(tree);
+
+  PostCommand(IDM_SET_OFFSET);
+  dlg = WaitDialog("SET_OFFSET_VALUE");
+  ASSERT_TRUE(dlg != NULL);
+  SetText(dlg, IDC_OFFSET_VALUE, "256");
+  Click(dlg, IDOK);
+  EXPECT_FALSE(DialogGone(dlg, 300));
+  EXPECT_TRUE(WaitDialog("Error", 100) == NULL);
+  SetText(dlg, IDC_OFFSET_VALUE, "12a");
+  Click(dlg, IDOK);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_EQ(12, OffsetValue);
+  EXPECT_TRUE(WaitFor([&] { return Locked(p, [](UsbPrinter& u) { return u.vendor.offset; }) == 12; }));
+
+  PostCommand(IDM_MIBOBJECT);
+  dlg = WaitDialog("MIB refer (transmission)");
+  ASSERT_TRUE(dlg != NULL);
+  EXPECT_EQ("qovelt", Text(dlg, IDC_MIB_COMMUNITY));
+  EXPECT_FALSE(IsEnabled(dlg, IDC_MIB_VALUE));
+
+  // SET of a String object, then GET of it: the answer's fields decoded.
+  TypeChars(GetDlgItem(dlg, IDC_MIB_OID), "00010003000600010002000100010004");
+  EXPECT_EQ("00 01 00 03 00 06 00 01 00 02 00 01 00 01 00 04", Text(dlg, IDC_MIB_OID));
+  Click(dlg, IDC_MIB_SET);
+  WaitFor([&] { return IsEnabled(dlg, IDC_MIB_VALUE); });
+  Click(dlg, IDC_MIB_STRING);
+  WaitFor([&] { return IsChecked(dlg, IDC_MIB_STRING); });
+  SetText(dlg, IDC_MIB_VALUE, "0005HELLO");
+  Click(dlg, IDC_MIB_SET_MIB);
+  EXPECT_TRUE(WaitFor([&] { return Locked(p, [](UsbPrinter& u) { return u.vendor.mibSets; }) == 1; }));
+  Click(dlg, IDC_MIB_GET);
+  SetText(dlg, IDC_MIB_RECEIVE_SIZE, "100");
+  Click(dlg, IDC_MIB_GET_MIB);
+  EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_MIB_R_VALUE) == "0005HELLO"; })) << Text(dlg, IDC_MIB_R_VALUE);
+  EXPECT_EQ("255", Text(dlg, IDC_MIB_RECEIVE_SIZE));
+  EXPECT_EQ("00 08 ", Text(dlg, IDC_MIB_R_OID_SIZE));
+  Click(dlg, IDCANCEL);
+  EXPECT_TRUE(DialogGone(dlg));
+
+  SimDeviceFailNextControl(p->device, ERROR_GEN_FAILURE);  // the job-end asking gives up
+  EXPECT_EQ(-1, ::UsbServices.jobEndQuery());
+  EXPECT_TRUE(WaitLine("Error:Time out."));
+  OpenDsp = 1;
+  int rounds = 40;
+  MibRequestCounter = 1;
+  HANDLE t = (HANDLE)_beginthreadex(NULL, 0, SetUnknownObjects, &rounds, 0, NULL);
+  for (int i = 0; i < rounds; i++) ASSERT_EQ(1, MibReferCycle());
+  WaitForSingleObject(t, 10000);
+  CloseHandle(t);
+  EXPECT_EQ(41, MibRequestCounter);
+  EXPECT_TRUE(WaitLine("Velmora tray 40 ready"));
 }
 
 // GET_JOB_END on, the printer never says the job ended: the job still ends, as one failed job
@@ -303,88 +385,4 @@ TEST_F(UsbTest, JobEndWaitStallsWriteErrorsUnplugAndStatusZero) {
   EXPECT_EQ(AnswerMessageBox("Error", IDOK, 1000), "<no message box>") << LogDump();
   EXPECT_EQ(LinesWith("<ERROR>").size(), errors + 1) << LogDump();  // the job's own end
   EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();
-}
-
-namespace {
-unsigned __stdcall SetUnknownObjects(void* rounds) {
-  std::string request("\x02\x00\x00\x00\x01\x00\x00\x00\x06qovelt\x00\x00\x00\x01\x00\x01\x00\x09", 23);
-  for (int i = 0; i < *(int*)rounds; i++) MibObjectSetCommand(request);
-  return 0;
-}
-}  // namespace
-
-// The walk lists the high-speed printer (interface 1) first, the spooler the full-speed one:
-// each connection still shows its own printer's speed and vendor flag. Then the report, and
-// the vendor requests: SET_OFFSET takes 1 to 255 only; the MIB dialog lays out, refuses and
-// answers; its requests never fall between a cycle's set and get, so the counter runs on.
-TEST_F(UsbTest, SpeedVendorFlagReportAndVendorRequestsOfTheConnectedPrinter) {
-  ASSERT_TRUE(bus.Add("FS", 1, 2));
-  SimUsb* p = bus.Add("HS", 2, 1);  // connected last: the vendor requests go to it
-  ASSERT_TRUE(p);
-  UsbTreeHost* tree = UsbTreeHostStart(0);
-  struct Case { const char* model; const char* speed; int vendor; } cases[] = {
-      {"FS", "Speed = Full(12Mbps)", 0},
-      {"HS", "Speed = High(480Mbps)", 1},
-  };
-  for (const Case& c : cases) {
-    if (Ports[IF_USB].connected) Disconnect();
-    ASSERT_TRUE(Connect(c.model)) << LogDump();
-    EXPECT_TRUE(WaitFor([&] { return StatusText(3) == c.speed; })) << c.model << StatusText(3);
-    EXPECT_EQ(c.vendor, (int)UsbVendorFlag) << c.model;
-  }
-  PostCommand(IDM_DESCRIPTOR);
-  EXPECT_TRUE(WaitLine("HCD1")) << LogDump();
-  EXPECT_EQ(1, LineCount(" -[Port1] DeviceConnected:  Tarvex Sim FS Printer")) << LogDump();
-  UsbTreeHostStop(tree);
-
-  PostCommand(IDM_SET_OFFSET);
-  HWND dlg = WaitDialog("SET_OFFSET_VALUE");
-  ASSERT_TRUE(dlg != NULL);
-  SetText(dlg, IDC_OFFSET_VALUE, "256");
-  Click(dlg, IDOK);
-  EXPECT_FALSE(DialogGone(dlg, 300));
-  EXPECT_TRUE(WaitDialog("Error", 100) == NULL);
-  SetText(dlg, IDC_OFFSET_VALUE, "12a");
-  Click(dlg, IDOK);
-  ASSERT_TRUE(DialogGone(dlg));
-  EXPECT_EQ(12, OffsetValue);
-  EXPECT_TRUE(WaitFor([&] { return Locked(p, [](UsbPrinter& u) { return u.vendor.offset; }) == 12; }));
-
-  PostCommand(IDM_MIBOBJECT);
-  dlg = WaitDialog("MIB refer (transmission)");
-  ASSERT_TRUE(dlg != NULL);
-  EXPECT_EQ("qovelt", Text(dlg, IDC_MIB_COMMUNITY));
-  EXPECT_FALSE(IsEnabled(dlg, IDC_MIB_VALUE));
-
-  // SET of a String object, then GET of it: the answer's fields decoded.
-  TypeChars(GetDlgItem(dlg, IDC_MIB_OID), "00010003000600010002000100010004");
-  EXPECT_EQ("00 01 00 03 00 06 00 01 00 02 00 01 00 01 00 04", Text(dlg, IDC_MIB_OID));
-  Click(dlg, IDC_MIB_SET);
-  WaitFor([&] { return IsEnabled(dlg, IDC_MIB_VALUE); });
-  Click(dlg, IDC_MIB_STRING);
-  WaitFor([&] { return IsChecked(dlg, IDC_MIB_STRING); });
-  SetText(dlg, IDC_MIB_VALUE, "0005HELLO");
-  Click(dlg, IDC_MIB_SET_MIB);
-  EXPECT_TRUE(WaitFor([&] { return Locked(p, [](UsbPrinter& u) { return u.vendor.mibSets; }) == 1; }));
-  Click(dlg, IDC_MIB_GET);
-  SetText(dlg, IDC_MIB_RECEIVE_SIZE, "100");
-  Click(dlg, IDC_MIB_GET_MIB);
-  EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_MIB_R_VALUE) == "0005HELLO"; })) << Text(dlg, IDC_MIB_R_VALUE);
-  EXPECT_EQ("255", Text(dlg, IDC_MIB_RECEIVE_SIZE));
-  EXPECT_EQ("00 08 ", Text(dlg, IDC_MIB_R_OID_SIZE));
-  Click(dlg, IDCANCEL);
-  EXPECT_TRUE(DialogGone(dlg));
-
-  SimDeviceFailNextControl(p->device, ERROR_GEN_FAILURE);  // the job-end asking gives up
-  EXPECT_EQ(-1, ::UsbServices.jobEndQuery());
-  EXPECT_TRUE(WaitLine("Error:Time out."));
-  OpenDsp = 1;
-  int rounds = 40;
-  MibRequestCounter = 1;
-  HANDLE t = (HANDLE)_beginthreadex(NULL, 0, SetUnknownObjects, &rounds, 0, NULL);
-  for (int i = 0; i < rounds; i++) ASSERT_EQ(1, MibReferCycle());
-  WaitForSingleObject(t, 10000);
-  CloseHandle(t);
-  EXPECT_EQ(41, MibRequestCounter);
-  EXPECT_TRUE(WaitLine("Velmora tray 40 ready"));
 }
