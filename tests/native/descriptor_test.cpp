@@ -16,26 +16,21 @@ ReportLines Walk(const Bytes& set, const UsbStrings& strings = {}) {
     return out;
 }
 
-// A node connection record with this device descriptor tail and pipes. (Pipe counts and
-// configuration attributes are in the reviewed reports of the simulated trees.)
-Bytes Record(uint16_t usb, uint8_t packet, int lowSpeed, uint32_t pipes, const Bytes& pipeList,
-             uint16_t release = 0x0100) {
+// A node connection record with this device descriptor tail. (Pipes, strings and
+// configurations are in the reviewed reports of the simulated trees.)
+Bytes Record(uint16_t usb, int lowSpeed, uint16_t release) {
     Bytes r(35, 0);
     r[0] = 1;
     r[4] = 18;
     r[5] = 1;
     r[6] = usb & 0xFF;
     r[7] = usb >> 8;
-    r[11] = packet;
     r[12] = 0x56;
     r[13] = 0x4B;
     r[16] = release & 0xFF;
     r[17] = release >> 8;
     r[23] = static_cast<uint8_t>(lowSpeed);
-    r[27] = static_cast<uint8_t>(pipes);
-    r[28] = static_cast<uint8_t>(pipes >> 8);
     r[31] = 1;
-    r.insert(r.end(), pipeList.begin(), pipeList.end());
     return r;
 }
 
@@ -49,13 +44,12 @@ TEST(Descriptor, DeviceLinesAndSpeed) {
         const char *speedLine, *speedText;
         int vendorCapable;
     } cases[] = {
-        {0x0110, 0, 0x0100, "  - Device Bus Speed:     Full", "Speed = Full(12Mbps)", 0},
         {0x0200, 0, 0x01FF, "  - Device Bus Speed:     High", "Speed = High(480Mbps)", 0},
         {0x0200, 1, 0x0200, "  - Device Bus Speed:      Low", "Speed = Low", 1},
         {0x0110, 0, 0x0300, "  - Device Bus Speed:     Full", "Speed = Full(12Mbps)", 1},
     };
     for (const Case& c : cases) {
-        Bytes r = Record(c.usb, 8, c.lowSpeed, 0, {}, c.release);
+        Bytes r = Record(c.usb, c.lowSpeed, c.release);
         ReportLines out;
         DeviceLines(r.data(), r.size(), {}, out);
         EXPECT_EQ(out[15], c.speedLine);
@@ -65,9 +59,6 @@ TEST(Descriptor, DeviceLinesAndSpeed) {
 }
 
 TEST(Descriptor, EndpointInterfaceHidAndUnknown) {
-    EXPECT_EQ(Walk({7, 5, 0x81, 2, 0x40, 0, 0}),
-              (ReportLines{"  -Endpoint Descriptor:", "  - bEndpointAddress:     0x81", "  - Transfer Type:        Bulk",
-                           "  - wMaxPacketSize:     0x0040 (64)", "  - bInterval:            0x00"}));
     EXPECT_EQ(Walk({9, 5, 0x03, 1, 0x00, 2, 0x34, 0x12, 0x05}),
               (ReportLines{"  -Endpoint Descriptor:", "  - bEndpointAddress:     0x03", "  - Transfer Type: Isochronous",
                            "  - wMaxPacketSize:     0x0200 (512)", "  - wInterval:          0x1234",
@@ -116,19 +107,4 @@ TEST(Descriptor, HubLinesAndStatusNames) {
     EXPECT_EQ(ConnectionStatusName(5), "DeviceNotEnoughPower");
     EXPECT_EQ(ConnectionStatusName(6), "ConnectionStatus(6)");
     EXPECT_EQ(ConnectionStatusName(0xFFFFFFFF), "ConnectionStatus(4294967295)");
-}
-
-TEST(Descriptor, StringIndicesAndLines) {
-    Bytes r = Record(0x0200, 64, 0, 0, {});
-    r[18] = 1;
-    r[19] = 2;
-    r[20] = 1;
-    // iConfiguration 4, iInterface 2 (known) and 5; a 10-byte interface stops the scan before 7.
-    Bytes set = {9, 2, 0, 0, 1, 1, 4, 0xC0, 1, 9, 4, 0, 0, 0, 7, 1, 2, 2, 9, 4, 1, 0, 0, 7, 1, 2, 5,
-                 10, 4, 2, 0, 0, 7, 1, 2, 7, 0};
-    EXPECT_EQ(StringIndices(r.data(), set.data(), set.size()), (std::vector<uint8_t>{1, 2, 4, 5}));
-    UsbStrings strings = {{2, 0x0409, "Printer"}, {1, 0x0409, "Velmora"}, {2, 0x0411, "Purinta"}};
-    ReportLines out;
-    StringLines(2, strings, out);
-    EXPECT_EQ(out, (ReportLines{"  - 0x0409: Printer", "  - 0x0411: Purinta"}));
 }

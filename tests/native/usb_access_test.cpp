@@ -104,7 +104,7 @@ TEST(UsbHandles, ClosedAndForeignHandlesNameNoRecord) {
     EXPECT_EQ(UsbHandleFind(&table, foreign), nullptr) << foreign;
 }
 
-TEST(UsbChoice, DisplayTextMatchesExactlyLaterEntryWins) {
+TEST(UsbChoice, DisplayTextMatchesExactlyLaterEntryWinsCopiesBounded) {
   UsbPrinterEntry t[4] = {};
   const char* rows[4][2] = {{"USB001", "X10"}, {"USB002", "X1"}, {"USB003", "X1"}, {"USB004", "X1"}};
   for (int i = 0; i < 4; i++) {
@@ -117,13 +117,7 @@ TEST(UsbChoice, DisplayTextMatchesExactlyLaterEntryWins) {
   EXPECT_EQ(UsbChosenPort(t, 4, "X"), nullptr);
   EXPECT_EQ(UsbEntryOfPort(t, 4, "USB00"), nullptr);
   EXPECT_EQ(UsbEntryOfPort(t, 4, "USB002"), &t[1]);
-}
-
-TEST(UsbCopy, BoundedAndTerminated) {
-  char out[8];
-  std::memset(out, 'z', sizeof out);
-  CopyBounded(out, sizeof out, "a longer printer-supplied text");
-  EXPECT_STREQ(out, "a longe");
-  CopyBounded(out, sizeof out, "ok");
-  EXPECT_STREQ(out, "ok");
+  std::memset(t[0].portName, 'z', sizeof t[0].portName);
+  CopyBounded(t[0].portName, 7, "a longer printer-supplied text");  // bounded, and terminated
+  EXPECT_STREQ(t[0].portName, "a long");
 }

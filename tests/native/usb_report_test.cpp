@@ -10,8 +10,6 @@
 #include <sstream>
 #include <string>
 
-#include <unistd.h>
-
 namespace {
 
 // The walk's bus over the simulated tree, as the device seam serves it: names open the
@@ -71,18 +69,6 @@ UsbReport WalkTree(TreeBus& bus, int hostile) {
     return report;
 }
 
-// __FILE__ may be relative to the build folder, which is where the test program lives.
-std::string GoldenPath(const char* name) {
-    std::string path = __FILE__;
-    if (path[0] != '/') {
-        char self[4096] = "";
-        ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        std::string exe(self, n > 0 ? static_cast<size_t>(n) : 0);
-        path = exe.substr(0, exe.rfind('/') + 1) + path;
-    }
-    return path.substr(0, path.rfind("/native/")) + "/golden/" + name;
-}
-
 // The report as text, one line each; where it differs from the reviewed file, the
 // actual text is left in the working folder for review.
 void ExpectGolden(const UsbReport& report, const char* name) {
@@ -90,7 +76,7 @@ void ExpectGolden(const UsbReport& report, const char* name) {
     for (const std::string& line : report.lines)
         text += line + "\n";
     std::stringstream expected;
-    expected << std::ifstream(GoldenPath(name), std::ios::binary).rdbuf();
+    expected << std::ifstream(TARVEX_GOLDEN_DIR + std::string(name), std::ios::binary).rdbuf();
     if (text != expected.str())
         std::ofstream(std::string(name) + ".actual") << text;
     EXPECT_EQ(text, expected.str()) << name;
