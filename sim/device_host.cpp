@@ -26,7 +26,7 @@ struct Slot {
   std::string pending;   // the bytes of the write under way
 };
 
-enum Command { kNone, kVanish, kReturn };
+enum Command { kNone, kVanish, kReturn, kPause };
 
 }  // namespace
 
@@ -138,8 +138,15 @@ void Quiesce(Slot* s) {
   s->oversized = 0;
 }
 
+int OtherConnected(const SimDevice* d, const Slot* s) {
+  for (const Slot* o : d->slots)
+    if (o != s && o->role == s->role && o->connected) return 1;
+  return 0;
+}
+
+// A host that reopens the data pipes while the old handle drains keeps one connection.
 void EndConnection(SimDevice* d, Slot* s) {
-  if (s->role != kData && s->role != kIn) return;
+  if ((s->role != kData && s->role != kIn) || OtherConnected(d, s)) return;
   EnterCriticalSection(&d->lock);
   PrinterEndConnection(*d->printer);
   LeaveCriticalSection(&d->lock);
@@ -151,6 +158,21 @@ void Drop(SimDevice* d, Slot* s) {
   Quiesce(s);
   DisconnectNamedPipe(s->pipe);
   if (was) EndConnection(d, s);
+}
+
+void Complete(SimDevice* d, Slot* s);
+
+// A new open of a data pipe means the host gave up its old handle. What that handle's
+// writes left unread never reached the printer, as a device that was not taking data
+// never sees a cancelled transfer; what it had read is taken first.
+void Connected(SimDevice* d, Slot* s) {
+  s->connected = 1;
+  if (s->role != kIn && s->role != kOut) return;
+  for (Slot* o : d->slots) {
+    if (o == s || o->role != s->role || !o->connected) continue;
+    Complete(d, o);
+    if (o->connected) Drop(d, o);
+  }
 }
 
 void ClosePipes(SimDevice* d) {
@@ -178,10 +200,18 @@ void Refill(SimDevice* d) {
   d->lastTick = now;
 }
 
+// The printer's answers go out on one instance at a time, so none is sent twice.
+int OtherWriting(const SimDevice* d, const Slot* s) {
+  if (!Answers(s)) return 0;
+  for (const Slot* o : d->slots)
+    if (o != s && o->role == s->role && o->writing) return 1;
+  return 0;
+}
+
 void StartIo(SimDevice* d, Slot* s) {
   if (s->pipe == INVALID_HANDLE_VALUE) return;
   if (!s->connected && !s->connecting) {
-    if (ConnectNamedPipe(s->pipe, &s->rov) || GetLastError() == ERROR_PIPE_CONNECTED) s->connected = 1;
+    if (ConnectNamedPipe(s->pipe, &s->rov) || GetLastError() == ERROR_PIPE_CONNECTED) Connected(d, s);
     else if (GetLastError() == ERROR_IO_PENDING) s->connecting = 1;
     else DisconnectNamedPipe(s->pipe);
     if (!s->connected) return;
@@ -199,7 +229,7 @@ void StartIo(SimDevice* d, Slot* s) {
         return Drop(d, s);
     }
   }
-  if (s->connected && !s->writing) {
+  if (s->connected && !s->writing && !OtherWriting(d, s)) {
     const std::string& out = s->role == kControl ? s->answer : Answers(s) ? d->toClient : std::string();
     if (out.empty()) return;
     s->pending = s->role == kControl ? out : out.substr(0, kPipeBuffer);
@@ -245,7 +275,7 @@ void Complete(SimDevice* d, Slot* s) {
   DWORD n = 0;
   if (s->connecting && HasOverlappedIoCompleted(&s->rov)) {
     s->connecting = 0;
-    if (GetOverlappedResult(s->pipe, &s->rov, &n, FALSE)) s->connected = 1;
+    if (GetOverlappedResult(s->pipe, &s->rov, &n, FALSE)) Connected(d, s);
     else DisconnectNamedPipe(s->pipe);
   }
   if (s->reading && HasOverlappedIoCompleted(&s->rov)) {
@@ -263,11 +293,23 @@ void Complete(SimDevice* d, Slot* s) {
   }
 }
 
+// A read already under way would take one more buffer after the printer stopped reading.
+void Pause(SimDevice* d, Slot* s) {
+  if (!Feeds(s) || !s->reading) return;
+  DWORD n = 0;
+  CancelIo(s->pipe);
+  BOOL ok = GetOverlappedResult(s->pipe, &s->rov, &n, TRUE);
+  s->reading = 0;
+  if (ok && n) OnRead(d, s, n, 0);
+}
+
 void RunCommand(SimDevice* d) {
   LONG c = InterlockedExchange(&d->command, kNone);
   if (c == kNone) return;
   LONG ok = 1;
-  if (c == kVanish) {
+  if (c == kPause) {
+    for (Slot* s : d->slots) Pause(d, s);
+  } else if (c == kVanish) {
     ClosePipes(d);
     RemoveName(d);
   } else if (d->slots.empty() || d->slots[0]->pipe == INVALID_HANDLE_VALUE) {
@@ -330,8 +372,9 @@ SimDevice* SimDeviceStart(const SimDeviceSetup& setup) {
   if (setup.pipes == kSimPipeData) AddSlots(d, kData, path, 1);
   if (setup.pipes == kSimPipeUsb || setup.pipes == kSimPipeHandle) AddSlots(d, kHandle, path, 2);
   if (setup.pipes == kSimPipeUsb) {
-    AddSlots(d, kIn, path + "\\PIPE00", 1);
-    AddSlots(d, kOut, path + "\\PIPE01", 1);
+    // Two instances each: a real device accepts a new open while the old handle drains.
+    AddSlots(d, kIn, path + "\\PIPE00", 2);
+    AddSlots(d, kOut, path + "\\PIPE01", 2);
   }
   AddSlots(d, kControl, SIM_CONTROL_PREFIX + setup.name, 2);
   if (!OpenPipes(d) || !DefineName(d) || !(d->thread = CreateThread(NULL, 0, Serve, d, 0, NULL))) {
@@ -382,7 +425,8 @@ void SimDeviceSetReadRate(SimDevice* d, int bytesPerSec) {
 
 void SimDeviceSetReading(SimDevice* d, int on) {
   InterlockedExchange(&d->reading, on != 0);
-  SetEvent(d->wake);
+  if (on) SetEvent(d->wake);
+  else Ask(d, kPause);
 }
 
 void SimDeviceFailNextWrite(SimDevice* d, DWORD error) { DeviceFailNextWrite(d->setup.name.c_str(), error); }

@@ -368,6 +368,20 @@ TEST_F(UsbTest, JobEndWaitStallsWriteErrorsUnplugAndStatusZero) {
   ASSERT_TRUE(RunJob({File("after.bin", after)})) << LogDump();
   EXPECT_TRUE(WaitFor([&] { return Received(p).size() == before + after.size(); })) << LogDump();
 
+  // A request that fails once reopens the pipes under a pending write and the receive
+  // thread's read: the job goes on on the new pipes, every byte once, in order, no box.
+  std::string moved = Pattern(300 << 10);
+  before = Received(p).size();
+  StartStuckJob(p, File("moved.bin", moved));
+  Locked(p, [](UsbPrinter& u) { UsbFailRequests(u, USB_REQUEST_DEVICE_ID, 31, 1); });
+  PostCommand(IDM_DEVICE_ID);
+  EXPECT_TRUE(WaitLine("Model = X1")) << LogDump();
+  SimDeviceSetReading(p->device, 1);
+  ASSERT_TRUE(JobEnded(10000)) << LogDump();
+  EXPECT_EQ(AnswerMessageBox("Error", IDOK, 500), "<no message box>") << LogDump();
+  EXPECT_TRUE(WaitFor([&] { return Received(p).size() >= before + moved.size(); })) << LogDump();
+  EXPECT_TRUE(Received(p).substr(before) == moved) << Received(p).size() - before;
+
   // Disconnect while a write waits for the printer and the receive thread reads: the job
   // ends as stopped, no box, a clean close.
   StartStuckJob(p, File("left.bin", Pattern(1 << 20)));
