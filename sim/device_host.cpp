@@ -144,7 +144,7 @@ int OtherConnected(const SimDevice* d, const Slot* s) {
   return 0;
 }
 
-// A host that reopens the data pipes while the old handle drains keeps one connection.
+// A host that reopened the data pipes is still the same connection to the printer.
 void EndConnection(SimDevice* d, Slot* s) {
   if ((s->role != kData && s->role != kIn) || OtherConnected(d, s)) return;
   EnterCriticalSection(&d->lock);
@@ -372,7 +372,7 @@ SimDevice* SimDeviceStart(const SimDeviceSetup& setup) {
   if (setup.pipes == kSimPipeData) AddSlots(d, kData, path, 1);
   if (setup.pipes == kSimPipeUsb || setup.pipes == kSimPipeHandle) AddSlots(d, kHandle, path, 2);
   if (setup.pipes == kSimPipeUsb) {
-    // Two instances each: a real device accepts a new open while the old handle drains.
+    // Two instances each: a real device takes a new open before it notices the old handle closed.
     AddSlots(d, kIn, path + "\\PIPE00", 2);
     AddSlots(d, kOut, path + "\\PIPE01", 2);
   }
