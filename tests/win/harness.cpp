@@ -263,24 +263,27 @@ bool JobEnded(int ms) {
          ReleaseMutex(PortMutex);
 }
 
-bool RunJob(const std::vector<std::string>& paths, int times, const char* blockSize, bool order) {
+HWND ListJob(const std::vector<std::string>& paths, const char* blockSize) {
   HWND dlg = OpenBlockDialog();
-  if (!dlg) return false;
+  if (!dlg) return NULL;
   SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
   DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
   SetText(dlg, IDC_BLK_SIZE, blockSize);
+  return dlg;
+}
+
+bool RunJob(const std::vector<std::string>& paths, int times, const char* blockSize, bool order) {
+  HWND dlg = ListJob(paths, blockSize);
+  if (!dlg) return false;
+  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
   SetCheck(dlg, IDC_BLK_ORDER, order);
   Click(dlg, IDOK);
   return DialogGone(dlg) && JobEnded();
 }
 
 bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int timeOutSeconds) {
-  HWND dlg = OpenBlockDialog();
+  HWND dlg = ListJob(paths, blockSize);
   if (!dlg) return false;
-  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-  DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_SIZE, blockSize);
   SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
   if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
   Click(dlg, IDOK);

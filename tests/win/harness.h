@@ -47,6 +47,8 @@ void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = f
 std::vector<std::string> ListEntries(HWND dlg);
 HWND OpenBlockDialog();
 bool JobEnded(int ms = 5000);
+// The block transmission dialog with only these files listed and the block size set.
+HWND ListJob(const std::vector<std::string>& paths, const char* blockSize = "1");
 // Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
 bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1", bool order = true);
 // A job of the files started, with the time-out on when seconds are given; true while it runs.

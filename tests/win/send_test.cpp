@@ -10,16 +10,6 @@
 #include "terminal/log.h"
 #include <gtest/gtest.h>
 
-// The block transmission dialog with only these files listed and the block size set.
-static HWND ListJob(const std::vector<std::string>& paths, const char* blockSize = "1") {
-  HWND dlg = OpenBlockDialog();
-  if (!dlg) return NULL;
-  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-  DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_SIZE, blockSize);
-  return dlg;
-}
-
 // "Transmission(&S)" pressed; true when the dialog closed.
 static bool Transmit(HWND dlg) {
   if (!dlg) return false;
@@ -60,7 +50,7 @@ TEST_F(SendJob, FilesGoInPiecesShortOfMemoryAndBeyond4GiBKeepTheirSizeAndTheirDe
   CloseHandle(file);
   Fake.pieces.clear();
   Fake.pieceDelayMs = 100;
-  ASSERT_TRUE(Transmit(ListJob({huge}, "64")));
+  ASSERT_TRUE(StartJob({huge}, "64"));
   ASSERT_TRUE(WaitFor([] { return Fake.pieces.size() >= 2; }));
   std::string progress = StatusText(1);
   PostCommand(IDM_STOP);

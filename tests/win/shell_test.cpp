@@ -129,10 +129,7 @@ TEST_F(ShellPort, AcceleratorsReachCommandsGreyedAtMenuOpeningAndShutdownStopsAJ
 
   // Shutdown during a job stops the job before the window goes.
   Fake.pieceDelayMs = 30;
-  HWND dlg = OpenBlockDialog();
-  ASSERT_TRUE(dlg != NULL);
-  DropOnDialog(dlg, {File("big.bin", std::string(100 * 1024, 'b'))});
-  Click(dlg, IDOK);
+  ASSERT_TRUE(StartJob({File("big.bin", std::string(100 * 1024, 'b'))}, "1"));
   ASSERT_TRUE(WaitFor([] { return FakeReceived().size() >= 2048; }));
   StopApp();
   size_t sent = FakeReceived().size();
