@@ -8,6 +8,7 @@
 #include "ports/tcpip/tcpip.h"
 #include "send/block_dialog.h"
 #include "send/engine.h"
+#include "sim/device_host.h"
 #include "sim/server.h"
 #include "terminal/log.h"
 #include <shlobj.h>
@@ -261,6 +262,13 @@ HWND OpenBlockDialog() {
 bool JobEnded(int ms) {
   return WaitFor([] { return SendThreadHandle == NULL && WaitForSingleObject(PortMutex, 0) == WAIT_OBJECT_0; }, ms) &&
          ReleaseMutex(PortMutex);
+}
+
+std::string DeviceKept(SimDevice* device) {
+  SimDeviceLock(device);
+  std::string kept = SimDevicePrinter(device)->kept;
+  SimDeviceUnlock(device);
+  return kept;
 }
 
 HWND ListJob(const std::vector<std::string>& paths, const char* blockSize) {

@@ -34,6 +34,8 @@ bool MenuEnabled(int id);
 bool ToolbarEnabled(int id);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+struct SimDevice;
+std::string DeviceKept(SimDevice* device);  // what a simulated device's printer has taken so far
 
 // The "TCP/IP(Network)" dialog, once asked for: filled as a user would and confirmed; true when it closed.
 bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect = false,

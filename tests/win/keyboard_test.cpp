@@ -64,7 +64,6 @@ TEST_F(Keyboard, LineHexAndCharacterEntry) {
   EXPECT_EQ("", Text(dlg, IDC_KEY_ENTRY));
   EXPECT_EQ((std::vector<std::string>{"ERROR: ab\\q<- Invalid escale character."}), LogLines());
 
-  // Hex entry.
   Fake.directWrites.clear();
   SetCheck(dlg, IDC_KEY_HEX, true);
   ASSERT_TRUE(WaitFor([] { return KEYINHexFlag == 1; }));
