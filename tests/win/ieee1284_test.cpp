@@ -44,12 +44,6 @@ class Ieee1284 : public AppTest {
     PostCommand(IDM_DISCONNECT);
     ASSERT_TRUE(WaitLine("IEEE1284:Port Close.", closed + 1)) << LogDump();
   }
-  void StartStuckJob(const std::string& path) {
-    SimDeviceSetReading(device, 0);
-    BytesSent = 0;
-    ASSERT_TRUE(StartJob({path}, "1"));
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].sending == 1 && BytesSent > 0; })) << LogDump();
-  }
   ParallelDevice port;
   SimDevice* device = NULL;
 };
@@ -123,7 +117,10 @@ TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdSendsFilesAndStopsOnASilentP
   // A printer that never answers and stops reading: the job stops without an error line,
   // the window and the receive thread keep running, and Ctrl+D closes at once. (The string
   // check of answers is the frame's, run over TCP/IP.)
-  StartStuckJob(File("big.bin", FloodBytes(4 << 20, 4)));
+  SimDeviceSetReading(device, 0);
+  BytesSent = 0;
+  ASSERT_TRUE(StartJob({File("big.bin", FloodBytes(4 << 20, 4))}, "1"));
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].sending == 1 && BytesSent > 0; })) << LogDump();
   HWND dlg = OpenKeyInputDialog(0, 0, 2);
   ASSERT_TRUE(dlg);
   TypeChars(GetDlgItem(dlg, IDC_KEY_ENTRY), "q");

@@ -114,10 +114,6 @@ class TcpipJob : public PrinterTest {
     SetText(dlg, IDC_BLK_WAIT, "5");
     ASSERT_TRUE(Transmit(dlg));
   }
-  void StartWaitingJob() {
-    Connect(false);
-    StartJob({File("a.bin", "A"), File("b.bin", "B")}, true);
-  }
 };
 
 // The connect's last line holds the send thread until the window has taken the connect
@@ -168,7 +164,8 @@ TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnectionOrEndsWhenRefuse
 // pause serves the next file: no sequence of user actions may leave the flags and the
 // socket disagreeing.
 TEST_F(TcpipJob, WithTheWaitOptionAConnectionMadeInThePauseServesTheNextFile) {
-  StartWaitingJob();
+  Connect(false);
+  StartJob({File("a.bin", "A"), File("b.bin", "B")}, true);
   ASSERT_TRUE(WaitLine("TCP/IP:Connection Shutdown."));
   PostCommand(IDM_TCPIP);
   ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
@@ -195,7 +192,8 @@ TEST_F(TcpipJob, AFileIsNeverSplitAcrossTwoConnections) {
 }
 
 TEST_F(TcpipJob, StopWorksDuringTheReconnectionBetweenFiles) {
-  StartWaitingJob();
+  Connect(false);
+  StartJob({File("a.bin", "A"), File("b.bin", "B")}, true);
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "A"; }));
   SimSetRefuse(1);
   ASSERT_TRUE(WaitLine("TCP/IP:Connection Retry Start.", 2, 15000)) << LogDump();
