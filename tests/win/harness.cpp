@@ -308,11 +308,6 @@ void TypeChars(HWND field, const char* chars) {
   for (const char* c = chars; *c; c++) SendMessageA(field, WM_CHAR, (unsigned char)*c, 1);
 }
 
-void PressKey(HWND field, WPARAM key, char produced) {
-  SendMessageA(field, WM_KEYDOWN, key, 1);
-  if (produced) SendMessageA(field, WM_CHAR, produced, 1);
-}
-
 HWND OpenCaptureDialog() {
   PostCommand(IDM_SAVE_START);
   return WaitDialog("A setup of a preservation place");

@@ -60,7 +60,6 @@ bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int 
 // so any write they cause is done when the call returns.
 HWND OpenKeyInputDialog(int hex, int unit, int newline);
 void TypeChars(HWND field, const char* chars);
-void PressKey(HWND field, WPARAM key, char produced = 0);
 
 HWND OpenCaptureDialog();
 bool StartCapture(const std::string& path);  // true once preservation into the file is on

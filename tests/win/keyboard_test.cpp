@@ -15,7 +15,10 @@ class Keyboard : public FakePortTest {
     field = GetDlgItem(dlg, IDC_KEY_ENTRY);
   }
   void Type(const char* chars) { TypeChars(field, chars); }
-  void Key(WPARAM key, char produced = 0) { PressKey(field, key, produced); }
+  void Key(WPARAM key, char produced = 0) {
+    SendMessageA(field, WM_KEYDOWN, key, 1);
+    if (produced) SendMessageA(field, WM_CHAR, produced, 1);
+  }
   void Enter() { Key(VK_RETURN, '\r'); }
   HWND dlg = NULL, field = NULL;
 };
