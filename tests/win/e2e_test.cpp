@@ -101,9 +101,8 @@ TEST_F(EndToEnd, FilesGoInTheChosenOrderTheCounterCarriesOnAndEveryByteSentArriv
 
   // A listed file gone before transmission ends the job, and nothing is sent.
   SimReset();
-  HWND dlg = OpenBlockDialog();
+  HWND dlg = ListJob({a});
   ASSERT_TRUE(dlg);
-  DropOnDialog(dlg, {a});
   ASSERT_TRUE(DeleteFileA(a.c_str()));
   Click(dlg, IDOK);
   ASSERT_TRUE(DialogGone(dlg) && JobEnded());

@@ -85,11 +85,9 @@ TEST_F(FunctionKey, OkRefusesRawLineBreaksAndBadEscapesCancelKeepsTheTableFilesC
 
   std::string single = folder + "\\single.txt";
   std::vector<std::string> loaded = Fields();
-  for (const char* bad : {"01,a\r\n13,abc\r\n", "01,a\r\n\r\n02,b"}) {
-    WriteBytes(single, bad);
-    Click(dlg, IDC_FK_LOAD);
-    ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", single));
-    EXPECT_EQ("A file format is inaccurate.", AnswerMessageBox("Error", IDOK));
-    EXPECT_EQ(loaded, Fields()) << bad;
-  }
+  WriteBytes(single, "01,a\r\n13,abc\r\n");
+  Click(dlg, IDC_FK_LOAD);
+  ASSERT_TRUE(ChooseInFileDialog("Please choose a reading file.", single));
+  EXPECT_EQ("A file format is inaccurate.", AnswerMessageBox("Error", IDOK));
+  EXPECT_EQ(loaded, Fields());
 }

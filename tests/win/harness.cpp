@@ -8,6 +8,7 @@
 #include "ports/tcpip/tcpip.h"
 #include "send/block_dialog.h"
 #include "send/engine.h"
+#include "sim/device_host.h"
 #include "sim/server.h"
 #include "terminal/log.h"
 #include <shlobj.h>
@@ -263,24 +264,34 @@ bool JobEnded(int ms) {
          ReleaseMutex(PortMutex);
 }
 
-bool RunJob(const std::vector<std::string>& paths, int times, const char* blockSize, bool order) {
+std::string DeviceKept(SimDevice* device) {
+  SimDeviceLock(device);
+  std::string kept = SimDevicePrinter(device)->kept;
+  SimDeviceUnlock(device);
+  return kept;
+}
+
+HWND ListJob(const std::vector<std::string>& paths, const char* blockSize) {
   HWND dlg = OpenBlockDialog();
-  if (!dlg) return false;
+  if (!dlg) return NULL;
   SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
   DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
   SetText(dlg, IDC_BLK_SIZE, blockSize);
+  return dlg;
+}
+
+bool RunJob(const std::vector<std::string>& paths, int times, const char* blockSize, bool order) {
+  HWND dlg = ListJob(paths, blockSize);
+  if (!dlg) return false;
+  SetText(dlg, IDC_BLK_TIMES, std::to_string(times));
   SetCheck(dlg, IDC_BLK_ORDER, order);
   Click(dlg, IDOK);
   return DialogGone(dlg) && JobEnded();
 }
 
 bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int timeOutSeconds) {
-  HWND dlg = OpenBlockDialog();
+  HWND dlg = ListJob(paths, blockSize);
   if (!dlg) return false;
-  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-  DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_SIZE, blockSize);
   SetCheck(dlg, IDC_BLK_TIMEOUT_ON, timeOutSeconds > 0);
   if (timeOutSeconds) SetText(dlg, IDC_BLK_TIMEOUT, std::to_string(timeOutSeconds));
   Click(dlg, IDOK);
@@ -295,11 +306,6 @@ HWND OpenKeyInputDialog(int hex, int unit, int newline) {
 
 void TypeChars(HWND field, const char* chars) {
   for (const char* c = chars; *c; c++) SendMessageA(field, WM_CHAR, (unsigned char)*c, 1);
-}
-
-void PressKey(HWND field, WPARAM key, char produced) {
-  SendMessageA(field, WM_KEYDOWN, key, 1);
-  if (produced) SendMessageA(field, WM_CHAR, produced, 1);
 }
 
 HWND OpenCaptureDialog() {

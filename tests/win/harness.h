@@ -34,6 +34,8 @@ bool MenuEnabled(int id);
 bool ToolbarEnabled(int id);
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+struct SimDevice;
+std::string DeviceKept(SimDevice* device);  // what a simulated device's printer has taken so far
 
 // The "TCP/IP(Network)" dialog, once asked for: filled as a user would and confirmed; true when it closed.
 bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, bool reconnect = false,
@@ -47,6 +49,8 @@ void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = f
 std::vector<std::string> ListEntries(HWND dlg);
 HWND OpenBlockDialog();
 bool JobEnded(int ms = 5000);
+// The block transmission dialog with only these files listed and the block size set.
+HWND ListJob(const std::vector<std::string>& paths, const char* blockSize = "1");
 // Drops the files, sets the options and presses "Transmission(&S)"; true when the job ended.
 bool RunJob(const std::vector<std::string>& paths, int times = 1, const char* blockSize = "1", bool order = true);
 // A job of the files started, with the time-out on when seconds are given; true while it runs.
@@ -56,7 +60,6 @@ bool StartJob(const std::vector<std::string>& paths, const char* blockSize, int 
 // so any write they cause is done when the call returns.
 HWND OpenKeyInputDialog(int hex, int unit, int newline);
 void TypeChars(HWND field, const char* chars);
-void PressKey(HWND field, WPARAM key, char produced = 0);
 
 HWND OpenCaptureDialog();
 bool StartCapture(const std::string& path);  // true once preservation into the file is on

@@ -17,7 +17,6 @@ class Ieee1284 : public AppTest {
     s.name = s.dosName = "KELVLPT1";
     s.control = ParallelControl;
     s.controlState = &port;
-    s.printer = &printer;
     device = SimDeviceStart(s);
     ASSERT_TRUE(device != NULL);
   }
@@ -26,7 +25,6 @@ class Ieee1284 : public AppTest {
     AppTest::TearDown();
     SimDeviceStop(device);
   }
-  // Ctrl+L, the options set, OK; the dialog's end.
   void Open(bool bidirectional) {
     PostCommand(IDM_IEEE1284);
     HWND dlg = WaitDialog("IEEE1284(Centro)");
@@ -46,20 +44,7 @@ class Ieee1284 : public AppTest {
     PostCommand(IDM_DISCONNECT);
     ASSERT_TRUE(WaitLine("IEEE1284:Port Close.", closed + 1)) << LogDump();
   }
-  std::string Received() {
-    SimDeviceLock(device);
-    std::string kept = printer.kept;
-    SimDeviceUnlock(device);
-    return kept;
-  }
-  void StartStuckJob(const std::string& path) {
-    SimDeviceSetReading(device, 0);
-    BytesSent = 0;
-    ASSERT_TRUE(StartJob({path}, "1"));
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].sending == 1 && BytesSent > 0; })) << LogDump();
-  }
   ParallelDevice port;
-  Printer printer;
   SimDevice* device = NULL;
 };
 
@@ -83,14 +68,14 @@ TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdSendsFilesAndStopsOnASilentP
     SimDeviceFailNextWrite(device, ERROR_BUSY);  // retried, not reported
     ASSERT_TRUE(RunJob({path}, 1, kbytes)) << kbytes;
     expected += data;
-    EXPECT_TRUE(WaitFor([&] { return Received().size() >= expected.size(); })) << kbytes;
+    EXPECT_TRUE(WaitFor([&] { return DeviceKept(device).size() >= expected.size(); })) << kbytes;
   }
-  EXPECT_TRUE(Received() == expected);
+  EXPECT_TRUE(DeviceKept(device) == expected);
   EXPECT_EQ(3u, LinesWith("IEEE1284:Data Send End.").size()) << LogDump();
   HWND keys = OpenKeyInputDialog(0, 0, 2);
   ASSERT_TRUE(keys);
   TypeChars(GetDlgItem(keys, IDC_KEY_ENTRY), "k");
-  EXPECT_TRUE(WaitFor([&] { return Received() == expected + "k"; })) << "a keystroke goes out at once";
+  EXPECT_TRUE(WaitFor([&] { return DeviceKept(device) == expected + "k"; })) << "a keystroke goes out at once";
   PostMessageA(keys, WM_CLOSE, 0, 0);
   Disconnect();
 
@@ -132,7 +117,10 @@ TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdSendsFilesAndStopsOnASilentP
   // A printer that never answers and stops reading: the job stops without an error line,
   // the window and the receive thread keep running, and Ctrl+D closes at once. (The string
   // check of answers is the frame's, run over TCP/IP.)
-  StartStuckJob(File("big.bin", FloodBytes(4 << 20, 4)));
+  SimDeviceSetReading(device, 0);
+  BytesSent = 0;
+  ASSERT_TRUE(StartJob({File("big.bin", FloodBytes(4 << 20, 4))}, "1"));
+  ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].sending == 1 && BytesSent > 0; })) << LogDump();
   HWND dlg = OpenKeyInputDialog(0, 0, 2);
   ASSERT_TRUE(dlg);
   TypeChars(GetDlgItem(dlg, IDC_KEY_ENTRY), "q");

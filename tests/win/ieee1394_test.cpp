@@ -145,13 +145,6 @@ TEST_F(Ieee1394Test, ScsiReportsOfAnsweringRefusingAndCheckConditionPrinters) {
   EXPECT_TRUE(IsWindow(hMainWnd));
 }
 
-static std::string Kept(SimDevice* device) {
-  SimDeviceLock(device);
-  std::string kept = SimDevicePrinter(device)->kept;
-  SimDeviceUnlock(device);
-  return kept;
-}
-
 // Pieces of 1 and 4 KiB reach the printer byte for byte, its answers come back between
 // the pieces and from the receive thread with their zero bytes removed (a leading zero no
 // longer loses the answer), and a disconnect while reading shows no circuit error.
@@ -166,7 +159,7 @@ TEST_F(Ieee1394Test, FilesAnswersStalledPrintersAndQuietDisconnects) {
   ASSERT_TRUE(RunJob({path}, 1, "1"));
   ASSERT_TRUE(RunJob({path}, 1, "4"));
   EXPECT_TRUE(HasLine("IEEE1394:Data Send End.")) << LogDump();
-  EXPECT_TRUE(WaitFor([&] { return Kept(device) == data + data; }));
+  EXPECT_TRUE(WaitFor([&] { return DeviceKept(device) == data + data; }));
   EXPECT_TRUE(WaitFor([] { return !LinesWith("@PJL ECHO PIECES").empty(); })) << LogDump();
 
   PostCommand(IDM_DISCONNECT);
@@ -195,7 +188,6 @@ TEST_F(Ieee1394Test, FilesAnswersStalledPrintersAndQuietDisconnects) {
   ASSERT_TRUE(RunJob({path}, 1, "64"));
   EXPECT_EQ(3, LineCount("IEEE1394:Data Send End.")) << LogDump();
 
-  // Disconnecting mid-write ends the job without a circuit error.
   SimDeviceSetReading(device, 0);
   ASSERT_TRUE(StartJob({path}, "64"));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1394].sending == 1; }));

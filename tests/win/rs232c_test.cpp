@@ -46,7 +46,6 @@ class Rs232c : public AppTest {
     ASSERT_TRUE(DialogGone(dlg));
     ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
   }
-  bool NoCircuitErrorBox(int ms) { return WaitDialog("Error", ms) == NULL; }
   // The capture's count as the status bar shows it; 0 until it shows one.
   static int CaptureCount() {
     std::string text = StatusText(2);
@@ -184,7 +183,7 @@ TEST_F(Rs232c, StalledPrintersDisconnectsAndALineDrop) {
   PostCommand(IDM_DISCONNECT);
   EXPECT_TRUE(WaitLine("RS232C:Port Close.", 2)) << LogDump();
   EXPECT_TRUE(JobEnded(15000)) << LogDump();
-  EXPECT_TRUE(NoCircuitErrorBox(1000)) << LogDump();
+  EXPECT_TRUE(WaitDialog("Error", 1000) == NULL) << LogDump();
   EXPECT_EQ(1u, LinesWith("Data Write NG").size()) << LogDump();
 
   // The line drops: the circuit error once, the port stays open, and a job on it ends
@@ -193,7 +192,7 @@ TEST_F(Rs232c, StalledPrintersDisconnectsAndALineDrop) {
   Connect(true, "50ms ");
   ASSERT_EQ("ok", FarEndAsk("drop"));
   EXPECT_EQ("The circuit error occurred. Please re-connect. Circuit error.", AnswerMessageBox("Error", IDOK));
-  EXPECT_TRUE(NoCircuitErrorBox(500));
+  EXPECT_TRUE(WaitDialog("Error", 500) == NULL);
   EXPECT_EQ(1, Ports[IF_RS232C].connected);
   EXPECT_EQ(0, Ports[IF_RS232C].receiveRun);
   int failed = LineCount("RS232C:<ERROR>Data Send NG.");

@@ -10,16 +10,6 @@
 #include "terminal/log.h"
 #include <gtest/gtest.h>
 
-// The block transmission dialog with only these files listed and the block size set.
-static HWND ListJob(const std::vector<std::string>& paths, const char* blockSize = "1") {
-  HWND dlg = OpenBlockDialog();
-  if (!dlg) return NULL;
-  SendMessageA(GetDlgItem(dlg, IDC_BLK_LIST), LB_RESETCONTENT, 0, 0);
-  DropOnDialog(dlg, paths);
-  SetText(dlg, IDC_BLK_SIZE, blockSize);
-  return dlg;
-}
-
 // "Transmission(&S)" pressed; true when the dialog closed.
 static bool Transmit(HWND dlg) {
   if (!dlg) return false;
@@ -60,7 +50,7 @@ TEST_F(SendJob, FilesGoInPiecesShortOfMemoryAndBeyond4GiBKeepTheirSizeAndTheirDe
   CloseHandle(file);
   Fake.pieces.clear();
   Fake.pieceDelayMs = 100;
-  ASSERT_TRUE(Transmit(ListJob({huge}, "64")));
+  ASSERT_TRUE(StartJob({huge}, "64"));
   ASSERT_TRUE(WaitFor([] { return Fake.pieces.size() >= 2; }));
   std::string progress = StatusText(1);
   PostCommand(IDM_STOP);
@@ -124,10 +114,6 @@ class TcpipJob : public PrinterTest {
     SetText(dlg, IDC_BLK_WAIT, "5");
     ASSERT_TRUE(Transmit(dlg));
   }
-  void StartWaitingJob() {
-    Connect(false);
-    StartJob({File("a.bin", "A"), File("b.bin", "B")}, true);
-  }
 };
 
 // The connect's last line holds the send thread until the window has taken the connect
@@ -178,7 +164,8 @@ TEST_F(TcpipJob, ChosenInTheSelectionTheJobWaitsForTheConnectionOrEndsWhenRefuse
 // pause serves the next file: no sequence of user actions may leave the flags and the
 // socket disagreeing.
 TEST_F(TcpipJob, WithTheWaitOptionAConnectionMadeInThePauseServesTheNextFile) {
-  StartWaitingJob();
+  Connect(false);
+  StartJob({File("a.bin", "A"), File("b.bin", "B")}, true);
   ASSERT_TRUE(WaitLine("TCP/IP:Connection Shutdown."));
   PostCommand(IDM_TCPIP);
   ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, false));
@@ -205,7 +192,8 @@ TEST_F(TcpipJob, AFileIsNeverSplitAcrossTwoConnections) {
 }
 
 TEST_F(TcpipJob, StopWorksDuringTheReconnectionBetweenFiles) {
-  StartWaitingJob();
+  Connect(false);
+  StartJob({File("a.bin", "A"), File("b.bin", "B")}, true);
   ASSERT_TRUE(WaitFor([] { return SimReceived() == "A"; }));
   SimSetRefuse(1);
   ASSERT_TRUE(WaitLine("TCP/IP:Connection Retry Start.", 2, 15000)) << LogDump();

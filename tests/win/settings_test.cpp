@@ -1,7 +1,6 @@
 #include "tests/win/harness.h"
 #include "common/settings.h"
 #include "common/state.h"
-#include "terminal/log.h"
 #include <gtest/gtest.h>
 
 class Settings : public testing::Test {
@@ -49,8 +48,6 @@ TEST_F(Settings, StrangeKeysAndBadValues) {
   EXPECT_EQ(std::string(259, 'h'), std::string(TcpAddress)) << "cut to its buffer";
   EXPECT_EQ(1, RcvDsp) << "not a number gives the default";
   EXPECT_EQ(-1, KEYINNewlineCode);
-  RenderIntoLog((const unsigned char*)"ab\x1b", 3);
-  EXPECT_EQ((std::vector<std::string>{"a", "b", "<1B>"}), LogLines()) << "a width of 0 still renders";
   StopApp();
   std::string ini = Ini();
   EXPECT_EQ(std::string::npos, ini.find("MyOwnKey"));
