@@ -245,10 +245,10 @@ void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post) {
 std::vector<std::string> ListEntries(HWND dlg) {
   std::vector<std::string> entries;
   HWND list = GetDlgItem(dlg, IDC_BLK_LIST);
-  char name[300];
   int count = (int)SendMessageA(list, LB_GETCOUNT, 0, 0);
   for (int i = 0; i < count; i++) {
-    SendMessageA(list, LB_GETTEXT, i, (LPARAM)name);
+    std::string name(SendMessageA(list, LB_GETTEXTLEN, i, 0) + 1, '\0');
+    name.resize(SendMessageA(list, LB_GETTEXT, i, (LPARAM)&name[0]));
     entries.push_back(name);
   }
   return entries;
