@@ -51,12 +51,11 @@ static void Emit(const char* line) {
 
 static void Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 static void Line(const char* format, ...) {
-  char text[160];
   va_list args;
   va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
+  std::string text = FormatText(format, args);
   va_end(args);
-  Emit(text);
+  Emit(text.c_str());
 }
 
 static void Log(const ReportLines& lines) {

@@ -132,16 +132,24 @@ void AppendDisplayLine(const char* text) {
   ShowAppended();
 }
 
-static std::string Format(const char* format, va_list args) {
+std::string FormatText(const char* format, va_list args) {
   char text[2048];
   vsnprintf(text, sizeof text, format, args);
   return text;
 }
 
+void DisplayLine(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatText(format, args);
+  va_end(args);
+  AppendDisplayLine(text.c_str());
+}
+
 void LogMessage(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string text = Format(format, args);
+  std::string text = FormatText(format, args);
   va_end(args);
   if (PortDsp == 0) StripInterfacePrefix(&text[0]);
   AppendDisplayLine(text.c_str());
@@ -151,7 +159,7 @@ void ConnectionLogMessage(const char* format, ...) {
   if (OpenDsp != 1) return;
   va_list args;
   va_start(args, format);
-  std::string text = Format(format, args);
+  std::string text = FormatText(format, args);
   va_end(args);
   AppendDisplayLine(text.c_str());
 }

@@ -1,6 +1,8 @@
 // The terminal log: the list of display lines that fills the main window.
 #pragma once
 #include <windows.h>
+#include <cstdarg>
+#include <string>
 #include "common/state.h"
 
 extern Word QuietFlag;         // drops every append while 1
@@ -14,6 +16,8 @@ const UINT_PTR LOG_REDRAW_TIMER = 1;       // of the main window: shows lines ap
 
 HWND CreateTerminalLog(HWND parent, int x, int y, int width, int height);
 void AppendDisplayLine(const char* text);
+void DisplayLine(const char* format, ...) __attribute__((format(printf, 1, 2)));  // formatted, at most 2047 characters
+std::string FormatText(const char* format, va_list args);                        // at most 2047 characters
 void LogMessage(const char* format, ...);            // errors; prefix stripped when PortDsp is 0
 void ConnectionLogMessage(const char* format, ...);  // progress; shown only when OpenDsp is 1
 void RenderIntoLog(const unsigned char* bytes, int length);

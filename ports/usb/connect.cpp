@@ -1,7 +1,6 @@
 #include "ports/usb/usb.h"
 
 #include <winspool.h>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,15 +20,6 @@ UsbServiceHooks UsbServices;
 ConnectionBlock* UsbBlock;
 static const char printerName[] = "USBTST2";
 const DWORD DEVICE_ID_SIZE = 1024;
-
-static void Line(const char* format, ...) {
-  char text[1200];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  AppendDisplayLine(text);
-}
 
 static void ListUsbPorts() {
   UsbPrinterCount = 0;
@@ -86,7 +76,7 @@ static void ReportOpen(int result, HANDLE handle) {
     case 5: ConnectionLogMessage("Open processing was canceled."); break;
     case USB_NO_MEMORY: AppendDisplayLine("Error:Insufficient Memory."); break;
     case USB_BAD_ARGUMENT: AppendDisplayLine("Error:Unknown."); break;
-    default: Line("Open Port error = %d", result);
+    default: DisplayLine("Open Port error = %d", result);
   }
 }
 
@@ -145,7 +135,7 @@ void UsbDisconnect(ConnectionBlock* block) {
   } else if (code == USB_BAD_HANDLE) {
     AppendDisplayLine("Error:Unknown");
   } else {
-    Line("Close Port error = %d", code);
+    DisplayLine("Close Port error = %d", code);
   }
   StringCheckFlag = 0;
 }
@@ -155,14 +145,14 @@ void UsbDeviceIdCommand(ConnectionBlock* block) {
   if (code == 0) {
     DeviceIdFields id = {};
     ParseDeviceId(&id, (char*)block->deviceIdBuffer);
-    Line("IDNum = %u", (unsigned)block->deviceIdLength);
-    Line("Manufacturer = %s", FieldText(id.manufacturer));
-    Line("Command Set = %s", FieldText(id.commandSet));
-    Line("Model = %s", FieldText(id.model));
-    Line("Class = %s", FieldText(id.cls));
-    Line("Device Description = %s", FieldText(id.description));
-    Line("Hardware IDs = %s", FieldText(id.automaticId));
-    Line("Compatible IDs = %s", FieldText(id.compatibleId));
+    DisplayLine("IDNum = %u", (unsigned)block->deviceIdLength);
+    DisplayLine("Manufacturer = %s", FieldText(id.manufacturer));
+    DisplayLine("Command Set = %s", FieldText(id.commandSet));
+    DisplayLine("Model = %s", FieldText(id.model));
+    DisplayLine("Class = %s", FieldText(id.cls));
+    DisplayLine("Device Description = %s", FieldText(id.description));
+    DisplayLine("Hardware IDs = %s", FieldText(id.automaticId));
+    DisplayLine("Compatible IDs = %s", FieldText(id.compatibleId));
   } else if (code == USB_DEVICE_ID_FAILED) {
     AppendDisplayLine("Error:GetDeviceID TimeOut.");
   } else if (code == USB_BAD_HANDLE) {
@@ -172,7 +162,7 @@ void UsbDeviceIdCommand(ConnectionBlock* block) {
   } else if (code == 6) {
     AppendDisplayLine("Error:Port not opened.");
   } else {
-    Line("GetDeviceID Error = %d", code);
+    DisplayLine("GetDeviceID Error = %d", code);
   }
 }
 
@@ -185,7 +175,7 @@ int UsbJobCancelCommand(HWND) {
   if (code == USB_BAD_HANDLE) AppendDisplayLine("Error:Unkown.");
   else if (code == USB_REQUEST_FAILED) AppendDisplayLine("Error:Timeout");
   else if (code == 6) AppendDisplayLine("Error:Port not opened.");
-  else if (code != 0) Line("Buffer Clear Check Error = %d", code);
+  else if (code != 0) DisplayLine("Buffer Clear Check Error = %d", code);
   Ports[IF_USB].sending = 0;
   return code == 0;
 }

@@ -69,6 +69,25 @@ static inline double RateOnArrival(double start, uint32_t bytes, const std::func
   return arrived() ? bytes / 1048576.0 / seconds : 0;
 }
 
+// The plain yardsticks' loop: `total` bytes in `block` pieces, each write waited for before
+// the next, overlapped when the handle needs it. Returns the bytes written.
+static inline uint32_t PlainWrites(HANDLE h, const unsigned char* data, uint32_t total, uint32_t block,
+                                   bool overlapped) {
+  OVERLAPPED o = {};
+  OVERLAPPED* record = overlapped ? &o : NULL;
+  if (record) o.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+  uint32_t done = 0;
+  while (done < total) {
+    DWORD written = 0;
+    BOOL ok = WriteFile(h, data + done, std::min(block, total - done), record ? NULL : &written, record);
+    if (record && (ok || GetLastError() == ERROR_IO_PENDING)) ok = GetOverlappedResult(h, record, &written, TRUE);
+    if (!ok || !written) break;
+    done += written;
+  }
+  if (record) CloseHandle(o.hEvent);
+  return done;
+}
+
 struct BenchSender {
   const char* name;
   std::function<double()> rate;  // MiB/s, 0 when bytes were lost or changed

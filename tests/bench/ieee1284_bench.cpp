@@ -47,17 +47,9 @@ static double SendPlain(const unsigned char* data) {
     h = CreateFileA("\\\\.\\KELVLPT1", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
   if (h == INVALID_HANDLE_VALUE) return 0;
   Held(true);
-  OVERLAPPED o = {};
-  o.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
   double start = Now();
-  for (uint32_t done = 0; done < TOTAL;) {
-    DWORD got = 0;
-    if (!WriteFile(h, data + done, std::min(BLOCK, TOTAL - done), NULL, &o) && GetLastError() != ERROR_IO_PENDING) break;
-    if (!GetOverlappedResult(h, &o, &got, TRUE)) break;
-    done += got;
-  }
+  PlainWrites(h, data, TOTAL, BLOCK, true);
   double rate = Arrived(start);
-  CloseHandle(o.hEvent);
   CloseHandle(h);
   return rate;
 }

@@ -35,20 +35,10 @@ static double ThroughDriver(unsigned char* data) {
 static double PlainWriteLoop(const unsigned char* data, DWORD flags) {
   HANDLE port = CreateFileA("\\\\.\\COM10", GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, flags, NULL);
   if (port == INVALID_HANDLE_VALUE) return 0;
-  OVERLAPPED overlapped = {};
-  OVERLAPPED* record = flags & FILE_FLAG_OVERLAPPED ? &overlapped : NULL;
-  overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
   FarEndAsk("reset");
   double start = Now();
-  for (uint32_t done = 0; done < TOTAL;) {
-    DWORD written = 0;
-    BOOL ok = WriteFile(port, data + done, std::min(BLOCK, TOTAL - done), record ? NULL : &written, record);
-    if (record && (ok || GetLastError() == ERROR_IO_PENDING)) ok = GetOverlappedResult(port, record, &written, TRUE);
-    if (!ok || !written) break;
-    done += written;
-  }
+  PlainWrites(port, data, TOTAL, BLOCK, flags & FILE_FLAG_OVERLAPPED);
   double rate = Arrived(start);
-  CloseHandle(overlapped.hEvent);
   CloseHandle(port);
   return rate;
 }

@@ -39,19 +39,8 @@ static double SendThroughDriver() {
 
 static double SendPlain() {
   ResetPrinter();
-  OVERLAPPED o = {};
-  o.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
   double start = Now();
-  for (uint32_t done = 0; done < TOTAL;) {
-    DWORD moved = 0;
-    ResetEvent(o.hEvent);
-    if (!WriteFile(UsbWritePipe, data + done, TOTAL - done < BLOCK ? TOTAL - done : BLOCK, NULL, &o) &&
-        GetLastError() != ERROR_IO_PENDING)
-      break;
-    if (!GetOverlappedResult(UsbWritePipe, &o, &moved, TRUE) || moved == 0) break;
-    done += moved;
-  }
-  CloseHandle(o.hEvent);
+  PlainWrites(UsbWritePipe, data, TOTAL, BLOCK, true);
   return RateOnArrival(start, TOTAL, Arrived);
 }
 
