@@ -118,7 +118,7 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
       break;
     case WM_APPEND_LINE: AppendDisplayLine((const char*)lParam); return 0;
     case WM_CAPTURE_COUNT: ShowCaptureCount(); return 0;
-    case WM_SEND_PROGRESS: ShowPostedProgress(); return 0;
+    case WM_SEND_STATUS: ShowPostedSendStatus(); return 0;
     case WM_RENDER_CHUNK: RenderIntoLog((const unsigned char*)lParam, (int)wParam); return 0;
     case WM_TIMER:
       if (wParam != LOG_REDRAW_TIMER) break;

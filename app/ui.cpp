@@ -63,11 +63,44 @@ void StatusPart0Update() {
   SetStatusText(0, text);
 }
 
-void StatusPart1Update(unsigned long long bytesSent, unsigned long long size) {
+static void ShowSendStatus(unsigned long long bytesSent, unsigned long long size) {
   char text[80];
   snprintf(text, sizeof text, "Send %10llu / %10llu(byte):%6d / %6d", bytesSent, size, (int)FilesSent,
            (int)FilesTotal);
   SetStatusText(1, text);
+}
+
+// The status bar repaints on every change, which under Wine takes milliseconds, and a send
+// job updates it several times per file: another thread's update is posted, not waited
+// for, and the window shows the newest one.
+static unsigned long long pendingBytes, pendingSize;
+static int pending;
+
+static CRITICAL_SECTION* PendingLock() {
+  static CRITICAL_SECTION lock;
+  static int ready = (InitializeCriticalSection(&lock), 1);
+  (void)ready;
+  return &lock;
+}
+
+void StatusPart1Update(unsigned long long bytesSent, unsigned long long size) {
+  int onWindowThread = GetWindowThreadProcessId(hStatusBar, NULL) == GetCurrentThreadId();
+  EnterCriticalSection(PendingLock());
+  pendingBytes = bytesSent;
+  pendingSize = size;
+  pending = !onWindowThread;
+  LeaveCriticalSection(PendingLock());
+  if (onWindowThread) ShowSendStatus(bytesSent, size);
+  else if (hMainWnd) PostMessageA(hMainWnd, WM_SEND_STATUS, 0, 0);
+}
+
+void ShowPostedSendStatus() {
+  EnterCriticalSection(PendingLock());
+  int shown = pending;
+  unsigned long long bytesSent = pendingBytes, size = pendingSize;
+  pending = 0;
+  LeaveCriticalSection(PendingLock());
+  if (shown) ShowSendStatus(bytesSent, size);
 }
 
 void StatusPart2Update(unsigned bytesWritten) {

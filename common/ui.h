@@ -7,7 +7,10 @@ void EnableMenuCommand(int id, int on);
 void BlockCommandEnable(int on);
 void MenuStateRefresh();
 void StatusPart0Update();
+// From another thread the update is posted: the window shows the newest one on WM_SEND_STATUS.
 void StatusPart1Update(unsigned long long bytesSent, unsigned long long size);
+const UINT WM_SEND_STATUS = WM_APP + 4;
+void ShowPostedSendStatus();
 void StatusPart2Update(unsigned bytesWritten);
 void StatusPart3Update(const char* text);  // the USB status text
 void ResetConnectionState();

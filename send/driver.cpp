@@ -40,24 +40,14 @@ void ReceivedDataSink(int kind, const unsigned char* bytes, int length) {
 
 // With small blocks an update per piece would cost more than the sending itself, so the bar
 // is refreshed at most every 50 ms, and always when the file is complete.
-static volatile LONG progressPosted;
-static volatile uint64_t progressSize;
-
 void ShowSendProgress(const ConnectionBlock* block) {
   static DWORD lastShown;
   if (HighSpeed) return;
   DWORD now = GetTickCount();
   if (BytesSent < block->fileSize && now - lastShown < 50) return;
   lastShown = now;
-  progressSize = block->fileSize;
-  if (!InterlockedExchange(&progressPosted, 1)) PostMessageA(hMainWnd, WM_SEND_PROGRESS, 0, 0);
+  StatusPart1Update(BytesSent, block->fileSize);
 }
-
-void ShowPostedProgress() {
-  if (InterlockedExchange(&progressPosted, 0)) StatusPart1Update(BytesSent, progressSize);
-}
-
-void DropPostedProgress() { InterlockedExchange(&progressPosted, 0); }
 
 HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param, DWORD* id) {
   DWORD ignored;

@@ -40,14 +40,8 @@ extern const DriverMessages Messages[IF_KINDS];
 
 // Every chunk a receive path reads goes here: capture, rendering, string check.
 void ReceivedDataSink(int kind, const unsigned char* bytes, int length);
-// A block sender's progress in status part 1, unless the job runs at high speed. It is
-// posted: the job never waits for a busy window. The window shows it with
-// ShowPostedProgress on WM_SEND_PROGRESS; DropPostedProgress before the job's own update
-// keeps a late one from covering it.
+// A block sender's progress in status part 1, unless the job runs at high speed.
 void ShowSendProgress(const ConnectionBlock* block);
-const UINT WM_SEND_PROGRESS = WM_APP + 4;
-void ShowPostedProgress();
-void DropPostedProgress();
 // Creates a thread at normal priority; NULL on failure.
 HANDLE StartThread(LPTHREAD_START_ROUTINE proc, void* param, DWORD* id = NULL);
 // The send thread for a connected driver's start-block-transmission action; while a job

@@ -136,7 +136,6 @@ static int SendOneFile(HWND mainWnd, ConnectionBlock* block, const char* path, c
   StatusPart1Update(0, block->fileSize);
   StopCommandEnable(1);
   int sent = TransmitFile(block);
-  DropPostedProgress();
   FreeFileBuffer();
   CloseSendFile();
   int result = -106;

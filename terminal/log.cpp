@@ -18,7 +18,6 @@ static const char FACE_MS_GOTHIC[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x
 static int lineCount, widestLength;  // the widest line's length sets how far the list scrolls sideways
 static std::string lastLine;
 static int redrawHeld, timerSet;
-static DWORD lastRedraw;
 
 HWND CreateTerminalLog(HWND parent, int x, int y, int width, int height) {
   lineCount = redrawHeld = timerSet = 0;
@@ -91,9 +90,11 @@ static void AppendLine(const char* text) {
   ContinuationFlag = 0;
 }
 
-// Repainting the list and its scroll bars costs far more than appending a line, so lines
-// are appended with the list's redrawing off and shown, scrolled to the end, at most every
-// 100 ms; the timer shows the last of a stream.
+// Repainting the list and its scroll bars costs far more than appending a line (under
+// Wine, turning redrawing back on takes 10-30 ms), and a thread that hands the window a
+// line waits for whatever the window is doing. So lines are appended with the list's
+// redrawing off, and the timer scrolls to the end and repaints 100 ms later, at most once
+// per 100 ms of a stream.
 const DWORD REDRAW_INTERVAL_MS = 100;
 
 static void HoldRedraw() {
@@ -106,19 +107,15 @@ void ResumeLogRedraw() {
   timerSet = 0;
   if (!redrawHeld) return;
   redrawHeld = 0;
-  lastRedraw = GetTickCount();
   ShowLastLine();
   SendMessageA(hLogList, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hLogList, NULL, TRUE);
 }
 
 static void ShowAppended() {
-  if (GetTickCount() - lastRedraw >= REDRAW_INTERVAL_MS) {
-    ResumeLogRedraw();
-  } else if (!timerSet) {
-    SetTimer(GetParent(hLogList), LOG_REDRAW_TIMER, REDRAW_INTERVAL_MS, NULL);
-    timerSet = 1;
-  }
+  if (timerSet) return;
+  SetTimer(GetParent(hLogList), LOG_REDRAW_TIMER, REDRAW_INTERVAL_MS, NULL);
+  timerSet = 1;
 }
 
 void AppendDisplayLine(const char* text) {

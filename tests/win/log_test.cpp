@@ -44,8 +44,8 @@ TEST_F(TerminalLog, LinesJoinDropScrollAndArriveFromOtherThreadsInOneCall) {
   RECT client;
   GetClientRect(hLogList, &client);
   int itemHeight = (int)SendMessageA(hLogList, LB_GETITEMHEIGHT, 0, 0);
-  int top = (int)SendMessageA(hLogList, LB_GETTOPINDEX, 0, 0);
-  EXPECT_GE(top + client.bottom / itemHeight, 511) << "the last line is out of view";
+  EXPECT_TRUE(WaitFor([&] { return SendMessageA(hLogList, LB_GETTOPINDEX, 0, 0) + client.bottom / itemHeight >= 511; }))
+      << "the last line never came into view";
   Clear();
   EXPECT_LT(Extent(), narrow);
 
