@@ -93,20 +93,24 @@ struct BenchSender {
   std::function<double()> rate;  // MiB/s, 0 when bytes were lost or changed
 };
 
-// Each round runs every sender once, in order, and prints their rates. Figures vary from
-// run to run on a shared machine, so the median ratio of the first sender to each other
-// one is the figure to read. False when any sender lost or changed bytes.
+// Each round runs every sender once and prints their rates; every other round runs them in
+// reverse, so that what one run leaves behind (freed memory, a printer still closing the
+// last connection) does not always fall on the same sender. Figures vary from run to run
+// on a shared machine, so the median ratio of the first sender to each other one is the
+// figure to read. False when any sender lost or changed bytes.
 static inline bool BenchRounds(int rounds, const std::vector<BenchSender>& senders) {
   std::vector<std::vector<double>> ratios(senders.size());
   bool intact = true;
   for (int round = 0; round < rounds; round++) {
-    double first = 0;
+    std::vector<double> rates(senders.size());
+    for (size_t n = 0; n < senders.size(); n++) {
+      size_t i = round % 2 ? senders.size() - 1 - n : n;
+      rates[i] = senders[i].rate();
+      intact = intact && rates[i] > 0;
+    }
     for (size_t i = 0; i < senders.size(); i++) {
-      double rate = senders[i].rate();
-      intact = intact && rate > 0;
-      if (i == 0) first = rate;
-      else ratios[i].push_back(rate > 0 ? first / rate : 0);
-      printf("  %s %7.1f MiB/s", senders[i].name, rate);
+      if (i > 0) ratios[i].push_back(rates[i] > 0 ? rates[0] / rates[i] : 0);
+      printf("  %s %7.1f MiB/s", senders[i].name, rates[i]);
     }
     printf("\n");
   }

@@ -118,7 +118,7 @@ static double SendPlain(uint32_t blockSize) {
 static double Rate(double seconds) { return seconds > 0 ? FILE_BYTES / 1048576.0 / seconds : 0; }
 
 // Loopback figures under Wine vary from run to run, and more so on a shared machine, so
-// each pair runs five times. Every run counts, failed or not: the printer may hold its bytes.
+// each pair runs seven times. Every run counts, failed or not: the printer may hold its bytes.
 static bool Compare(const char* blockKbytes, int highSpeed, int* runs) {
   printf("%s KiB blocks, high-speed %s:\n", blockKbytes, highSpeed ? "on" : "off (progress shown)");
   auto job = [&] {
@@ -129,7 +129,7 @@ static bool Compare(const char* blockKbytes, int highSpeed, int* runs) {
     ++*runs;
     return Rate(SendPlain(atoi(blockKbytes) * 1024));
   };
-  return BenchRounds(5, {{"send job", job}, {"plain send()", plain}});
+  return BenchRounds(7, {{"send job", job}, {"plain send()", plain}});
 }
 
 int main(int argc, char** argv) {
