@@ -63,17 +63,10 @@ void StatusPart0Update() {
   SetStatusText(0, text);
 }
 
-static void ShowSendStatus(unsigned long long bytesSent, unsigned long long size) {
-  char text[80];
-  snprintf(text, sizeof text, "Send %10llu / %10llu(byte):%6d / %6d", bytesSent, size, (int)FilesSent,
-           (int)FilesTotal);
-  SetStatusText(1, text);
-}
-
 // The status bar repaints on every change, which under Wine takes milliseconds, and a send
-// job updates it several times per file: another thread's update is posted, not waited
-// for, and the window shows the newest one.
-static unsigned long long pendingBytes, pendingSize;
+// job updates it several times per file: another thread's text is posted, not waited for,
+// and the window shows the newest one.
+static char pendingText[80];
 static int pending;
 
 static CRITICAL_SECTION* PendingLock() {
@@ -84,23 +77,26 @@ static CRITICAL_SECTION* PendingLock() {
 }
 
 void StatusPart1Update(unsigned long long bytesSent, unsigned long long size) {
+  char text[sizeof pendingText];
+  snprintf(text, sizeof text, "Send %10llu / %10llu(byte):%6d / %6d", bytesSent, size, (int)FilesSent,
+           (int)FilesTotal);
   int onWindowThread = GetWindowThreadProcessId(hStatusBar, NULL) == GetCurrentThreadId();
   EnterCriticalSection(PendingLock());
-  pendingBytes = bytesSent;
-  pendingSize = size;
+  lstrcpynA(pendingText, text, sizeof pendingText);
   pending = !onWindowThread;
   LeaveCriticalSection(PendingLock());
-  if (onWindowThread) ShowSendStatus(bytesSent, size);
+  if (onWindowThread) SetStatusText(1, text);
   else if (hMainWnd) PostMessageA(hMainWnd, WM_SEND_STATUS, 0, 0);
 }
 
 void ShowPostedSendStatus() {
+  char text[sizeof pendingText];
   EnterCriticalSection(PendingLock());
   int shown = pending;
-  unsigned long long bytesSent = pendingBytes, size = pendingSize;
+  lstrcpynA(text, pendingText, sizeof text);
   pending = 0;
   LeaveCriticalSection(PendingLock());
-  if (shown) ShowSendStatus(bytesSent, size);
+  if (shown) SetStatusText(1, text);
 }
 
 void StatusPart2Update(unsigned bytesWritten) {
