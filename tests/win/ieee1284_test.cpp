@@ -137,3 +137,19 @@ TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdSendsFilesAndStopsOnASilentP
   EXPECT_LT(GetTickCount() - start, 3000u);
   EXPECT_EQ(NULL, FindWindowA(NULL, "Error")) << "no circuit error for a disconnection";
 }
+
+// A file that goes out as one piece is still heard while it goes: a malformed answer
+// during its write stops it, as between pieces.
+TEST_F(Ieee1284, AnAnswerDuringAOnePieceFileIsCheckedWhileItIsWritten) {
+  Connect(true);
+  StringCheckFlag = 1;
+  SimDeviceSetReadRate(device, 64 << 10);
+  ASSERT_TRUE(StartJob({File("one.bin", std::string(512 << 10, 'o'))}, "1024"));
+  ASSERT_TRUE(WaitFor([] { return BytesSent == 0 && Ports[IF_IEEE1284].sending == 1; }));
+  Sleep(300);
+  SimDeviceSend(device, "\r\n");  // a line end outside any PJL response
+  EXPECT_TRUE(JobEnded(3000)) << "the answer was not read while the piece was written" << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>StringCheck Error")) << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>Data Send NG.")) << LogDump();
+  SimDeviceSetReadRate(device, 0);
+}
