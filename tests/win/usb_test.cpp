@@ -316,6 +316,14 @@ TEST_F(UsbTest, JobEndWaitStallsWriteErrorsUnplugAndStatusZero) {
   Sleep(1500);
   EXPECT_TRUE(LinesWith("unseen").empty());
 
+  // Status reads that keep failing stop receiving, and the job with it: left running, no
+  // Stop could reach it any more.
+  Locked(p, [](UsbPrinter& u) { u.status = 1; });
+  StartStuckJob(p, File("status.bin", Pattern(1 << 20)));
+  Locked(p, [](UsbPrinter& u) { UsbFailRequests(u, USB_REQUEST_VENDOR_GET, 31, 2); });
+  EXPECT_TRUE(WaitFor([] { return !LinesWith("USB Status Read circuit Error !!").empty(); })) << LogDump();
+  EXPECT_TRUE(JobEnded(3000)) << LogDump();
+
   // The time-out on: the stuck piece ends with its line.
   StartStuckJob(p, File("stuck.bin", Pattern(1 << 20)), 1);
   EXPECT_TRUE(WaitLine("USB:<ERROR>Send Data Time Out.", 1, 5000)) << LogDump();
