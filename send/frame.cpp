@@ -59,7 +59,7 @@ static int WritePiece(const PieceWriter* writer, ConnectionBlock* block, const u
       continue;
     }
     if (state < 0) {
-      LogMessage(Messages[kind].blockWrite, counter, error);
+      LogMessage(BlockWriteMessage(kind, length), counter, error);
       PostMessageA(hMainWnd, WM_COMMAND, 0, 0);
       return Failed(kind, writer->sendingOnError);
     }
