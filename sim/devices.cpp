@@ -38,7 +38,8 @@ int SimDevicesStart(std::string* guide) {
   ParallelReset(&parallel);
   if (Serve("IEEE1284", "KELVLPT1", "KELVLPT1", kSimPipeData, ParallelControl, &parallel, nullptr))
     *guide += "IEEE1284: \\\\.\\KELVLPT1\n";
-  if (Serve("IEEE1394", "ieee1394", "LPT2", kSimPipeData, ScsiControl, &scsi, nullptr)) *guide += "IEEE1394: port LPT2\n";
+  if (Serve("IEEE1394", "ieee1394", "LPT2", kSimPipeData, ScsiControl, &scsi, nullptr))
+    *guide += "IEEE1394: port LPT2\n";
   if (!SimBusStart()) return int(running.size());
   tree = UsbTreeHostStart(0);
   usb = MakeUsbPrinter("Tarvex Simulated Printer", 1);

@@ -24,8 +24,8 @@ void JobLogStart(bool console, const std::string& path) {
   filePath = path;
 }
 
-// The file is opened for each batch of lines, in append mode, so another simulator's
-// lines land after these, never over them.
+// The file is opened for each batch of lines, in append mode, and written in one go, so
+// another simulator's lines land after these rather than over them.
 void JobLogWrite(const char* interfaceName, const std::vector<SimJob>& jobs, long long jobsDone) {
   if (jobs.empty()) return;
   std::lock_guard<std::mutex> lock(mu);

@@ -1,7 +1,7 @@
 #pragma once
 // What the simulated printers received, one line per job, for whoever watches them by
-// hand: on the console and appended to a file. Lines from several threads and several
-// simulators (they share the file) never mix.
+// hand: on the console and appended to a file that several simulators may share. Lines
+// from several threads never mix.
 #include <string>
 #include <vector>
 
