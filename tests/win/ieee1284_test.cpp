@@ -1,5 +1,6 @@
 #include "tests/win/harness.h"
 #include "common/resource.h"
+#include "common/settings.h"
 #include "common/state.h"
 #include "ports/ieee1284/ieee1284.h"
 #include "send/engine.h"
@@ -51,9 +52,27 @@ class Ieee1284 : public AppTest {
 // With the device defined the setup touches nothing; the port opens in ECP mode with a
 // block length of 1024, shows the device ID, and files arrive byte-exact in any chunk size.
 TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdSendsFilesAndStopsOnASilentPrinter) {
+  // A time-out out of range becomes 1 at once, so a cancel after it keeps 1.
+  PostCommand(IDM_IEEE1284);
+  HWND dlg = WaitDialog("IEEE1284(Centro)");
+  ASSERT_TRUE(dlg != NULL);
+  for (const char* seconds : {"0", "61"}) {
+    Ieee1284TimeOut = 10;
+    SetText(dlg, IDC_1284_TIMEOUT, seconds);
+    Click(dlg, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_1284_TIMEOUT) == "1"; })) << seconds;
+    EXPECT_EQ(1, Ieee1284TimeOut) << seconds;
+  }
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_EQ(0, Ports[IF_IEEE1284].connected);
+
   Connect();
   EXPECT_EQ("IEEE1284  Mode = ECP ", StatusText(0));
   EXPECT_EQ(3u, port.mode);
+  Open(false);  // once more while open: refused, and the open port stays connected
+  EXPECT_TRUE(WaitLine("IEEE1284:<ERROR>Already Opened.")) << LogDump();
+  EXPECT_EQ(1, Ports[IF_IEEE1284].connected);
   EXPECT_EQ(1024u, port.blockLength);
   char system[MAX_PATH];
   GetSystemDirectoryA(system, sizeof system);
@@ -121,7 +140,7 @@ TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdSendsFilesAndStopsOnASilentP
   BytesSent = 0;
   ASSERT_TRUE(StartJob({File("big.bin", FloodBytes(4 << 20, 4))}, "1"));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_IEEE1284].sending == 1 && BytesSent > 0; })) << LogDump();
-  HWND dlg = OpenKeyInputDialog(0, 0, 2);
+  dlg = OpenKeyInputDialog(0, 0, 2);
   ASSERT_TRUE(dlg);
   TypeChars(GetDlgItem(dlg, IDC_KEY_ENTRY), "q");
   EXPECT_TRUE(HasLine("IEEE1284:<ERROR> Port Busy.")) << LogDump();
