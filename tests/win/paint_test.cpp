@@ -7,7 +7,7 @@
 
 // What the display really shows: the virtual display keeps its frame buffer in an XWD file
 // beside the test program (tools/test). A screenshot taken with `xwd -root` is no witness here:
-// it shows a Wine window that overlaps another one black, painted or not.
+// it shows a Wine window that lies over another one black, painted or not.
 static std::string ScreenFile() {
   char path[MAX_PATH];
   GetModuleFileNameA(NULL, path, sizeof path);
