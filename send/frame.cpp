@@ -182,17 +182,7 @@ static int QueueBehind(int kind, const unsigned char* bytes, int length) {
 
 // A shared port's receive thread holds the mutex only for one read: a key waits for it.
 // A job holds it throughout: the key is refused.
-static int TakePort(int kind) {
-  if (Ports[kind].sending == 1) return 0;
-  for (DWORD start = GetTickCount(), spent = 0; spent < PORT_TAKE_MS; spent = GetTickCount() - start) {
-    DWORD waited = MsgWaitForMultipleObjects(1, &PortMutex, FALSE, PORT_TAKE_MS - spent, QS_SENDMESSAGE);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0) return 1;
-    if (waited != WAIT_OBJECT_0 + 1) return 0;
-    MSG msg;
-    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-  return 0;
-}
+static int TakePort(int kind) { return Ports[kind].sending != 1 && WaitServingCalls(PortMutex, PORT_TAKE_MS); }
 
 int DirectWriteFrame(const PieceWriter* writer, const unsigned char* bytes, int length) {
   int kind = writer->kind;

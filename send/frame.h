@@ -101,6 +101,13 @@ void RequestJobEnd();
 void JobStarts();
 void JobEntersPort(int kind);
 void JobLeavesPort();
+// Waits (bounded) for the object; calls other threads make to this one are served
+// meanwhile, as a job's and a receive thread's lines reach the log through the window.
+// 1 once it is signalled.
+int WaitServingCalls(HANDLE object, DWORD ms);
+// A direct write in progress on this thread, inside whose message pump a close runs, is
+// cancelled and lets go of the port mutex.
+void AbandonDirectWrite(int kind);
 // Waits (bounded) until no job uses the port of `kind`; the window's thread keeps taking
 // the job's calls meanwhile. 1 once the port is free.
 int AwaitJobOffPort(int kind, DWORD ms);

@@ -48,25 +48,21 @@ void JobLeavesPort() {
   SetEvent(offPortEvent);
 }
 
-int AwaitJobOffPort(int kind, DWORD ms) {
-  MakeEvents();
-  int onWindowThread = GetWindowThreadProcessId(hMainWnd, NULL) == GetCurrentThreadId();
-  for (DWORD start = GetTickCount(); jobPortKind == kind;) {
-    DWORD spent = GetTickCount() - start;
-    if (spent >= ms) return 0;
-    if (!onWindowThread) {
-      WaitForSingleObject(offPortEvent, ms - spent);
-      continue;
-    }
-    if (MsgWaitForMultipleObjects(1, &offPortEvent, FALSE, ms - spent, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-      MSG msg;
-      PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
+int WaitServingCalls(HANDLE object, DWORD ms) {
+  for (DWORD start = GetTickCount(), spent = 0; spent <= ms; spent = GetTickCount() - start) {
+    DWORD waited = MsgWaitForMultipleObjects(1, &object, FALSE, ms - spent, QS_SENDMESSAGE);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0) return 1;
+    if (waited != WAIT_OBJECT_0 + 1) return 0;
+    MSG msg;
+    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
   }
-  return 1;
+  return 0;
 }
 
-void AbandonDirectWrite(int kind);
+int AwaitJobOffPort(int kind, DWORD ms) {
+  MakeEvents();
+  return jobPortKind != kind || WaitServingCalls(offPortEvent, ms) || jobPortKind != kind;
+}
 
 void EndPortUse(int kind, int endJob) {
   Ports[kind].connected = 0;

@@ -86,19 +86,6 @@ int StartReceiving(const Receiver* receiver) {
   return 0;
 }
 
-// The thread may be handing a chunk to the window; the window's thread keeps taking such
-// calls while it waits.
-static int AwaitThread(HANDLE thread, DWORD ms) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
-    DWORD left = ms - (GetTickCount() - start);
-    DWORD waited = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-    if (waited != WAIT_OBJECT_0 + 1) return waited == WAIT_OBJECT_0;
-    MSG msg;
-    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-  return 0;
-}
-
 void StopReceiving(int kind) {
   Ports[kind].receiveRun = 0;
   HANDLE thread = InterlockedExchangePointer(&ReceiveThreadHandle, NULL);
@@ -106,7 +93,7 @@ void StopReceiving(int kind) {
   if (stopEvent) SetEvent(stopEvent);
   const Receiver* receiver = activeReceiver;
   if (receiver && receiver->wake) receiver->wake();
-  int ended = receiverThreadId == GetCurrentThreadId() || AwaitThread(thread, RECEIVER_STOP_MS);
+  int ended = receiverThreadId == GetCurrentThreadId() || WaitServingCalls(thread, RECEIVER_STOP_MS);
   CloseHandle(thread);
   if (ended && receiver && receiver->kind == kind && receiverThreadId != GetCurrentThreadId())
     ReadIntoSink(receiver, 1);
