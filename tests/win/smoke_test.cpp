@@ -19,7 +19,6 @@ TEST(Smoke, TheProgramEndsOnCtrlXDuringAStalledJobWithStatus0AndLeavesItsSetting
   SimSetReadRate(0, 1);
   std::string job = folder + "\\stuck.bin";
   WriteBytes(job, std::string(8 << 20, 's'));
-  WriteBytes(folder + "\\Tarvex.ini", "[TCPIP]\r\nAddress=127.0.0.1\r\nPort=" + std::to_string(port) + "\r\n");
   char exe[MAX_PATH];
   GetModuleFileNameA(NULL, exe, sizeof exe);
   std::string program = std::string(exe).substr(0, std::string(exe).find_last_of('\\')) + "\\" TARVEX_EXE;
@@ -35,7 +34,9 @@ TEST(Smoke, TheProgramEndsOnCtrlXDuringAStalledJobWithStatus0AndLeavesItsSetting
   PostMessageA(window, WM_COMMAND, IDM_TCPIP, 0);
   HWND dlg = WaitDialog("TCP/IP(Network)", 5000, pi.dwProcessId);
   EXPECT_TRUE(dlg) << "the TCP/IP dialog did not open";
-  Click(dlg, IDOK);  // host and port from the settings file
+  SetText(dlg, IDC_TCP_HOST, "127.0.0.1");
+  SetText(dlg, IDC_TCP_PORT, std::to_string(port));
+  Click(dlg, IDOK);
   EXPECT_TRUE(WaitFor([] { return SimGetStats().connected == 1; }));
   PostMessageA(window, WM_COMMAND, IDM_BLOCK, 0);
   dlg = WaitDialog("Block transmission", 5000, pi.dwProcessId);
