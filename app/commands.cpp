@@ -6,6 +6,7 @@
 #include "send/driver.h"
 #include "services/scsi_test.h"
 #include "send/engine.h"
+#include "send/frame.h"
 #include "send/function_keys.h"
 #include "send/keyboard.h"
 #include "ports/usb/usb.h"
@@ -51,7 +52,7 @@ int JobRunning() {
 }
 
 static void RequestStop() {
-  if (JobRunning()) StopRequest = 3;
+  if (JobRunning()) RequestJobEnd();
 }
 
 // The connected interface starts the job; with none connected the job asks for one itself.

@@ -4,6 +4,7 @@
 #include "common/state.h"
 #include "common/ui.h"
 #include "send/driver.h"
+#include "send/frame.h"
 #include "terminal/capture.h"
 #include <string.h>
 
@@ -48,7 +49,7 @@ static int StopSendJob() {
   if (!thread) return 1;
   DWORD start = GetTickCount(), waited = WAIT_TIMEOUT;
   while (waited != WAIT_OBJECT_0 && GetTickCount() - start < JOB_STOP_LIMIT_MS) {
-    StopRequest = 3;
+    RequestJobEnd();
     EnumWindows(CancelOtherThreadsDialog, 0);
     waited = MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_SENDMESSAGE);
     MSG msg;

@@ -552,3 +552,22 @@ void DeviceFailNextWrite(const char* name, DWORD error) {
   writeFaults.push_back(WriteFault{name, error});
   InterlockedIncrement(&writeFaultCount);
 }
+
+BOOL DeviceRequest(HANDLE h, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength, LPDWORD returned,
+                   DWORD ms) {
+  OVERLAPPED o = {};
+  o.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+  if (!o.hEvent) return FALSE;
+  BOOL ok = Device.DeviceIoControl(h, code, in, inLength, out, outLength, returned, &o);
+  DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (error == ERROR_IO_PENDING) {
+    int late = WaitForSingleObject(o.hEvent, ms) != WAIT_OBJECT_0;
+    if (late) CancelIo(h);
+    ok = GetOverlappedResult(h, &o, returned, TRUE);
+    error = late ? ERROR_SEM_TIMEOUT : ok ? ERROR_SUCCESS : GetLastError();
+    ok = ok && !late;
+  }
+  CloseHandle(o.hEvent);
+  SetLastError(error);
+  return ok;
+}

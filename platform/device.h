@@ -37,6 +37,13 @@ struct DeviceCalls {
 
 extern DeviceCalls Device;
 
+// A device-control request on a handle opened for overlapped I/O (one a receive thread may
+// read on meanwhile), with its own record; one that does not complete within `ms` is
+// cancelled and fails with ERROR_SEM_TIMEOUT.
+BOOL DeviceRequest(HANDLE h, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength, LPDWORD returned,
+                   DWORD ms);
+const DWORD DEVICE_REQUEST_MS = 5000;
+
 // The USB printer device interface class.
 extern const GUID DeviceUsbPrinterClass;
 

@@ -2,6 +2,7 @@
 #include "common/settings.h"
 #include "common/ui.h"
 #include "send/engine.h"
+#include "send/frame.h"
 #include "terminal/capture.h"
 #include "terminal/log.h"
 #include "terminal/pjl_check.h"
@@ -35,7 +36,7 @@ void ReceivedDataSink(int kind, const unsigned char* bytes, int length) {
   if (passed) return;
   LogMessage("%s", Messages[kind].stringCheck);
   Ports[kind].receiveRun = 0;
-  if (Ports[kind].sending == 1) StopRequest = 3;
+  if (Ports[kind].sending == 1) RequestJobEnd();
 }
 
 // With small blocks an update per piece would cost more than the sending itself, so the bar

@@ -4,6 +4,7 @@
 #include "platform/alloc.h"
 #include "send/block_dialog.h"
 #include "send/driver.h"
+#include "send/frame.h"
 #include "terminal/log.h"
 
 unsigned char* FileData;
@@ -34,9 +35,10 @@ void ReleaseSendThreadHandle() {
   if (thread) CloseHandle(thread);
 }
 
+static Word jobKind;  // the interface the job started on: a disconnection clears the active one
+
 static void SetSendingFlag(int on) {
-  int kind = ActiveKind();
-  Ports[kind].sending = on ? 1 : kind == IF_USB ? 0 : 2;
+  Ports[jobKind].sending = on ? 1 : jobKind == IF_USB ? 0 : 2;
 }
 
 static void StopCommandEnable(int on) {
@@ -105,19 +107,20 @@ static int ReadPiece(ConnectionBlock* block) {
 
 // 1 when every byte went out; a 0-byte file goes out without a block sender call.
 static int TransmitFile(ConnectionBlock* block) {
-  const Driver* driver = Drivers[ActiveKind()];
+  const Driver* driver = Drivers[jobKind];
   if (!driver || !driver->blockSender) return 0;
   int sent = 1;
-  while (BytesSent < block->fileSize) {
-    if (pieceSize && !ReadPiece(block)) return 0;
-    sent = driver->blockSender(block, SendCounter);
-    if (!sent) break;
+  JobEntersPort(jobKind);
+  while (sent && BytesSent < block->fileSize) {
+    sent = !pieceSize || ReadPiece(block);
+    if (sent) sent = driver->blockSender(block, SendCounter);
   }
+  JobLeavesPort();
   return sent;
 }
 
 static int StepBetweenFiles(HWND mainWnd, DWORD waitMs) {
-  const Driver* driver = Drivers[ActiveKind()];
+  const Driver* driver = Drivers[jobKind];
   return driver && driver->stepBetweenFiles ? driver->stepBetweenFiles(mainWnd, waitMs) : 0;
 }
 
@@ -169,15 +172,11 @@ static int EnsureInterface(HWND mainWnd, ConnectionBlock* block) {
   return 0;
 }
 
-void PauseUnlessStopped(DWORD ms) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < ms && StopRequest != 3;) Sleep(10);
-}
-
 static int SendListedFiles(HWND mainWnd, ConnectionBlock* block) {
   SetSendingFlag(1);
   DWORD waitMs = block->wait * 1000;
-  const char* name = InterfaceName(ActiveKind());
-  const Driver* driver = Drivers[ActiveKind()];
+  const char* name = InterfaceName(jobKind);
+  const Driver* driver = Drivers[jobKind];
   int stepping = driver && driver->stepBetweenFiles;  // the driver pauses between files itself
   ConnectionLogMessage("%s:Data Send Start.", name);
   uint64_t files = block->fileCount, times = block->numberOfTimes, sends = files * times;
@@ -185,8 +184,8 @@ static int SendListedFiles(HWND mainWnd, ConnectionBlock* block) {
   StatusPart1Update(0, 0);
   for (uint64_t n = 0; n < sends; n++) {
     uint64_t file = OrderOption ? n % files : n / times;
-    if (n > 0 && WaitOn == 1 && !stepping) PauseUnlessStopped(waitMs);
-    if (StopRequest == 3) return -106;
+    if (n > 0 && WaitOn == 1 && !stepping) JobPause(waitMs);
+    if (JobAskedToEnd()) return -106;
     int result = SendOneFile(mainWnd, block, FileTable[file].c_str(), name, waitMs);
     if (result) return result;
   }
@@ -210,17 +209,17 @@ static void ReportResult(int kind, int result) {
 DWORD WINAPI SendThreadProc(LPVOID mainWindow) {
   HWND mainWnd = (HWND)mainWindow;
   WaitForSingleObject(PortMutex, INFINITE);
-  StopRequest = 0;
+  JobStarts();
   FilesSent = FilesTotal = 0;
   StatusPart1Update(0, 0);
   ConnectionBlock* block = (ConnectionBlock*)GlobalLock(ConnectionBlockMemory);
   int result = BlockTransmissionExchange(block, hInst, mainWnd);
   if (result == 0) result = EnsureInterface(mainWnd, block);
-  int kind = ActiveKind();  // a disconnection during the job clears the active interface
+  jobKind = ActiveKind();
   if (result == 0) result = SendListedFiles(mainWnd, block);
   SetSendingFlag(0);
   BlockCommandEnable(1);
-  ReportResult(kind, result);
+  ReportResult(jobKind, result);
   GlobalUnlock(ConnectionBlockMemory);
   ReleaseMutex(PortMutex);
   ReleaseSendThreadHandle();

@@ -7,7 +7,6 @@
 DWORD WINAPI SendThreadProc(LPVOID mainWindow);
 int StartSendThread(HWND owner);  // nothing connected: the job asks for an interface itself
 void ReleaseSendThreadHandle();
-void PauseUnlessStopped(DWORD ms);  // a pause of the job that Stop cuts short
 
 // Options of the job, set by the block transmission dialog and read by the block senders.
 extern unsigned char* FileData;   // the bytes read of the current file (the whole file or one piece)

@@ -226,6 +226,9 @@ INT_PTR CALLBACK MibDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM)
 
 void MibObjectCommand(HWND owner)
 {
-    if (Ports[IF_USB].connected == 1)
-        DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_MIB), owner, MibDialogProc, 0);
+    if (Ports[IF_USB].connected != 1)
+        return;
+    MibDialogOpen = 1;
+    DialogBoxParamA(hInst, MAKEINTRESOURCEA(IDD_MIB), owner, MibDialogProc, 0);
+    MibDialogOpen = 0;
 }

@@ -76,10 +76,15 @@ static void SystemErrorText(DWORD error) {
   Emit(text);
 }
 
+// The port is open for overlapped I/O and its receive thread reads on it meanwhile.
+static BOOL Request(HANDLE device, DWORD code, void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned) {
+  return DeviceRequest(device, code, in, inLength, out, outLength, returned, DEVICE_REQUEST_MS);
+}
+
 static void InquiryTest(HANDLE device) {
   unsigned char buffer[INQUIRY_BUFFER_SIZE] = {};
   DWORD returned = 0;
-  if (!Device.DeviceIoControl(device, IOCTL_SCSI_GET_INQUIRY_DATA, NULL, 0, buffer, sizeof buffer, &returned, NULL)) {
+  if (!Request(device, IOCTL_SCSI_GET_INQUIRY_DATA, NULL, 0, buffer, sizeof buffer, &returned)) {
     DWORD error = GetLastError();
     Line("Error reading inquiry data information; error was %lu ", error);
     SystemErrorText(error);
@@ -95,7 +100,7 @@ static void InquiryTest(HANDLE device) {
 static ULONG CapabilitiesRequest(HANDLE device) {
   IO_SCSI_CAPABILITIES caps = {};
   DWORD returned = 0;
-  if (Device.DeviceIoControl(device, IOCTL_SCSI_GET_CAPABILITIES, NULL, 0, &caps, sizeof caps, &returned, NULL))
+  if (Request(device, IOCTL_SCSI_GET_CAPABILITIES, NULL, 0, &caps, sizeof caps, &returned))
     return caps.AlignmentMask;
   DWORD error = GetLastError();
   Line("Error in io control; error was %lu ", error);
@@ -169,8 +174,7 @@ static void PassThroughSeries(HANDLE device) {
     RequestHeader(block.header, step.cdb, 6, step.senseLength, SCSI_IOCTL_DATA_IN, step.transfer);
     block.header.DataBufferOffset = step.dataOffset;
     DWORD length = DATA_OFFSET + step.transfer, returned = 0;
-    BOOL ok = Device.DeviceIoControl(device, IOCTL_SCSI_PASS_THROUGH, &block, sizeof block.header, &block, length,
-                                     &returned, NULL);
+    BOOL ok = Request(device, IOCTL_SCSI_PASS_THROUGH, &block, sizeof block.header, &block, length, &returned);
     StatusReport(ok, GetLastError(), block.header, block.sense, returned, &block, length);
   }
 }
@@ -181,8 +185,7 @@ static void DirectRequest(HANDLE device, const UCHAR* cdb, UCHAR direction, UCHA
   RequestHeader(block.header, cdb, 10, 24, direction, SECTOR_SIZE);
   block.header.DataBuffer = data;
   DWORD returned = 0;
-  BOOL ok = Device.DeviceIoControl(device, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &block, sizeof block,
-                                   &returned, NULL);
+  BOOL ok = Request(device, IOCTL_SCSI_PASS_THROUGH_DIRECT, &block, sizeof block, &block, sizeof block, &returned);
   if (!StatusReport(ok, GetLastError(), block.header, block.sense, returned, &block, sizeof block)) return;
   ReportLines lines;
   HexDump(lines, data, block.header.DataTransferLength < SECTOR_SIZE ? block.header.DataTransferLength : SECTOR_SIZE);

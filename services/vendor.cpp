@@ -7,6 +7,7 @@
 #include "terminal/log.h"
 
 int OffsetValue;
+Word MibDialogOpen;
 
 namespace {
 
@@ -17,9 +18,12 @@ struct LockInit {
     LockInit() { InitializeCriticalSection(&exchangeLock); }
 } lockInit;
 
+// The exchange works on its own duplicate of the printer's control handle, so a disconnection
+// meanwhile neither waits for the request nor closes the handle under it.
 struct Exchange {
-    UsbAccessRecord* record;
+    HANDLE access;
     HANDLE control;
+    unsigned char statusByte;
     VendorChannel channel;
 };
 
@@ -30,8 +34,8 @@ int ControlRequest(void* context, unsigned long code, const std::string& in, uns
         return 0;
     std::string buffer(outLength, 0);
     DWORD got = 0;
-    if (!Device.DeviceIoControl(e.control, code, const_cast<char*>(in.data()), static_cast<DWORD>(in.size()),
-                                &buffer[0], outLength, &got, NULL))
+    if (!DeviceRequest(e.control, code, const_cast<char*>(in.data()), static_cast<DWORD>(in.size()), &buffer[0],
+                       outLength, &got, DEVICE_REQUEST_MS))
         return 0;
     buffer.resize(got < outLength ? got : outLength);
     *out = buffer;
@@ -49,11 +53,17 @@ int Begin(Exchange* e)
     }
     if (access == INVALID_HANDLE_VALUE || access == NULL)
         return VENDOR_NOT_OPENED;
-    e->record = UsbAccessLock(access);
-    if (!e->record)
+    UsbAccessRecord* record = UsbAccessLock(access);
+    if (!record)
         return VENDOR_UNKNOWN_HANDLE;
-    e->control = e->record->control;
-    e->channel = {e, ControlRequest, &e->record->statusByte};
+    e->access = access;
+    e->control = NULL;
+    e->statusByte = record->statusByte;
+    if (record->control != INVALID_HANDLE_VALUE)
+        DuplicateHandle(GetCurrentProcess(), record->control, GetCurrentProcess(), &e->control, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    UsbAccessUnlock(record);
+    e->channel = {e, ControlRequest, &e->statusByte};
     EnterCriticalSection(&exchangeLock);
     return 0;
 }
@@ -61,7 +71,13 @@ int Begin(Exchange* e)
 void End(Exchange* e)
 {
     LeaveCriticalSection(&exchangeLock);
-    UsbAccessUnlock(e->record);
+    if (e->control)
+        CloseHandle(e->control);
+    UsbAccessRecord* record = UsbAccessLock(e->access);
+    if (!record)
+        return;
+    record->statusByte = e->statusByte;
+    UsbAccessUnlock(record);
 }
 
 int Report(int request, int code)
@@ -137,6 +153,8 @@ int GetJobEndCommand(int* busy)
 
 int MibReferCycle()
 {
+    if (MibDialogOpen)
+        return 1;
     Exchange e;
     int code = Begin(&e);
     if (code != 0) {

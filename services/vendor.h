@@ -7,6 +7,7 @@
 
 #include "common/state.h"
 
+extern Word MibDialogOpen;       // the dialog's set and get span two clicks: the automatic cycle waits
 extern int OffsetValue;         // 0 until an offset is accepted, then the last one
 
 // Each returns 1 on success; a failure is reported as its line and returns 0.

@@ -110,23 +110,10 @@ int Ieee1284DeviceIdDisplay() {
   return 1;
 }
 
-// A job sees the connection go within one wait slice and cancels its write; the window
-// keeps taking the job's calls meanwhile.
-static void AwaitSendPathLeaving() {
-  for (DWORD start = GetTickCount(); Ports[IF_IEEE1284].sending == 1 && GetTickCount() - start < 2000;) {
-    MSG msg;
-    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    Sleep(5);
-  }
-}
-
 // The writer and the readers stop before the handle goes, so no I/O is left pending on a
 // closed port.
 void Ieee1284Close(int logLine) {
-  Ports[IF_IEEE1284].connected = 0;
-  AwaitSendPathLeaving();
-  ReleaseSendThreadHandle();
-  StopReceiving(IF_IEEE1284);
+  EndPortUse(IF_IEEE1284, 1);
   Ports[IF_IEEE1284].sending = 0;
   if (Ieee1284Port != INVALID_HANDLE_VALUE) CloseHandle(Ieee1284Port);
   Ieee1284Port = INVALID_HANDLE_VALUE;

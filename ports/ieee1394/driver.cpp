@@ -12,13 +12,10 @@ HANDLE Ieee1394Handle = INVALID_HANDLE_VALUE;
 
 // Every read and write happens under the port mutex, so one record for each direction
 // is never used twice at a time. The wake event cuts a read wait short when receiving stops.
-static OVERLAPPED writeIo, readIo;
-static HANDLE wakeEvent;
+static OVERLAPPED writeIo;
+static HeldRead reading;
 
-const DWORD INLINE_READ_MS = 5;     // a block sender's look for an answer between pieces
-const DWORD RECEIVE_READ_MS = 100;  // the receive thread's hold of the port per read
 const DWORD CANCEL_MS = 1000;
-const DWORD CLOSE_WAIT_MS = 3000;   // for a running job to notice the port is going
 
 static int StartWrite(const unsigned char* bytes, uint32_t length, int* error) {
   if (Device.WriteFile(Ieee1394Handle, bytes, length, NULL, &writeIo) || GetLastError() == ERROR_IO_PENDING) return 1;
@@ -39,71 +36,29 @@ static int Completed(OVERLAPPED* io, DWORD ms, uint32_t* count, int* error) {
 
 static int WaitWrite(DWORD ms, uint32_t* written, int* error) { return Completed(&writeIo, ms, written, error); }
 
-// Cancelled I/O completes before the buffer is let go; a read that completed meanwhile
-// keeps what it read.
-static int CancelAndCollect(OVERLAPPED* io, uint32_t* count) {
-  CancelIo(Ieee1394Handle);
-  int error = 0;
-  int state = Completed(io, CANCEL_MS, count, &error);
-  if (state == 0) return -1;
-  if (state < 0) *count = 0;
-  return error && error != ERROR_OPERATION_ABORTED ? -1 : 1;
-}
-
+// The cancelled write completes before its bytes are let go.
 static void CancelWrite() {
   uint32_t ignored;
-  CancelAndCollect(&writeIo, &ignored);
+  int error;
+  CancelIo(Ieee1394Handle);
+  Completed(&writeIo, CANCEL_MS, &ignored, &error);
 }
 
 // Up to `size` bytes the printer has sent, waiting at most `ms`; zero bytes removed.
-// -1 when the read failed. The read lands in the driver's own buffer, which outlives a
-// read that would not cancel in time.
 static int ReadAnswer(unsigned char* into, int size, DWORD ms) {
-  static unsigned char buffer[RECEIVE_CHUNK];
-  if (size > RECEIVE_CHUNK) size = RECEIVE_CHUNK;
-  memset(buffer, 0, size);
-  if (!ReadFile(Ieee1394Handle, buffer, size, NULL, &readIo) && GetLastError() != ERROR_IO_PENDING) return -1;
-  HANDLE events[2] = {readIo.hEvent, wakeEvent};
-  uint32_t got = 0;
-  int error = 0;
-  int state = WaitForMultipleObjects(2, events, FALSE, ms) == WAIT_OBJECT_0 ? Completed(&readIo, 0, &got, &error)
-                                                                              : CancelAndCollect(&readIo, &got);
-  if (state < 0) return -1;
-  int kept = ZeroFilter(buffer, (int)got);
-  memcpy(into, buffer, kept);
-  return kept;
+  int got = HeldReadStep(&reading, Ieee1394Handle, into, size, ms);
+  return got > 0 ? ZeroFilter(into, got) : got;
 }
 
-static int ReadBetweenPieces(ConnectionBlock*) {
-  static unsigned char buffer[RECEIVE_CHUNK];
-  if (Ports[IF_IEEE1394].receiveOn != 1 || Ports[IF_IEEE1394].receiveRun != 1) return 1;
-  int got = ReadAnswer(buffer, sizeof buffer, INLINE_READ_MS);
-  if (got > 0) ReceivedDataSink(IF_IEEE1394, buffer, got);
-  return 1;
-}
+static void WakeReader() { HeldReadWake(&reading); }
 
-// While a job or a direct write holds the port this poll reads nothing: the job's block
-// sender reads in its place.
-static int ReceiveRead(unsigned char* buffer, int size) {
-  if (!ReceivePause(Ports[IF_IEEE1394].receiveTimes)) return 0;
-  if (WaitForSingleObject(PortMutex, 0) != WAIT_OBJECT_0) return 0;
-  int got = ReadAnswer(buffer, size, RECEIVE_READ_MS);
-  ReleaseMutex(PortMutex);
-  return got;
-}
-
-static void WakeReader() { SetEvent(wakeEvent); }
-
-static const PieceWriter writer = {IF_IEEE1394, StartWrite, WaitWrite, CancelWrite, ReadBetweenPieces, NULL, 2,
+static const Receiver receiver = {IF_IEEE1394, ReadAnswer, WakeReader, NULL, 0, 1};
+static const PieceWriter writer = {IF_IEEE1394, StartWrite, WaitWrite, CancelWrite, NULL, &receiver, 2,
                                    ERROR_TIMEOUT, {ERROR_BUSY, ERROR_NOT_READY}};
-static const Receiver receiver = {IF_IEEE1394, ReceiveRead, WakeReader};
 
 static int CreateEvents() {
-  HANDLE* events[] = {&writeIo.hEvent, &readIo.hEvent, &wakeEvent};
-  for (HANDLE* event : events)
-    if (!*event && !(*event = CreateEventA(NULL, TRUE, FALSE, NULL))) return 0;
-  ResetEvent(wakeEvent);
-  return 1;
+  if (!writeIo.hEvent) writeIo.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+  return writeIo.hEvent && HeldReadOpen(&reading);
 }
 
 int Ieee1394Open() {
@@ -123,20 +78,15 @@ int Ieee1394Open() {
   return 1;
 }
 
-// The reader ends first and a running job lets go of the port before the handle goes, so
-// nothing reads or writes a closed handle and no one reports the close as a circuit error.
+// A running job lets go of the port and the reader ends before the handle goes, so nothing
+// reads or writes a closed handle and no one reports the close as a circuit error.
 void Ieee1394Close() {
-  Ports[IF_IEEE1394].connected = 0;
-  StopReceiving(IF_IEEE1394);
-  for (DWORD start = GetTickCount(); Ports[IF_IEEE1394].sending == 1 && GetTickCount() - start < CLOSE_WAIT_MS;) {
-    MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_SENDMESSAGE);  // the job's lines reach the log through us
-    MSG msg;
-    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
+  EndPortUse(IF_IEEE1394, 1);
   Ports[IF_IEEE1394].sending = 0;
   if (Ieee1394Handle != INVALID_HANDLE_VALUE) {
     CloseHandle(Ieee1394Handle);
     Ieee1394Handle = INVALID_HANDLE_VALUE;
+    HeldReadClosed(&reading);
     ConnectionLogMessage("IEEE1394:Port Close.");
   }
 }

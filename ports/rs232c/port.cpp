@@ -65,22 +65,6 @@ static int MakeEvents() {
   return 1;
 }
 
-// The send thread may be in the block sender with a write pending; it sees the connected
-// flag drop within one wait slice and ends its job. Its log lines reach the window
-// through this thread, so sent messages are taken meanwhile.
-static void AwaitSendThread(DWORD ms) {
-  HANDLE thread, current = SendThreadHandle;  // the job closes its own handle as it ends
-  if (!current || !DuplicateHandle(GetCurrentProcess(), current, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
-    return;
-  for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
-    DWORD left = ms - (GetTickCount() - start);
-    if (MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1) break;
-    MSG msg;
-    PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-  }
-  CloseHandle(thread);
-}
-
 static int OpenFailed(DWORD error) {
   LogMessage("RS232C:<ERROR>Port open NG.[ErrorNo=%d]", (int)error);
   return 0;
@@ -102,10 +86,7 @@ int Rs232cOpen() {
 }
 
 void Rs232cClose() {
-  Ports[IF_RS232C].connected = 0;
-  StopReceiving(IF_RS232C);
-  if (GetCurrentThreadId() == GetWindowThreadProcessId(hMainWnd, NULL)) AwaitSendThread(3000);
-  ReleaseSendThreadHandle();
+  EndPortUse(IF_RS232C, 1);
   Ports[IF_RS232C].sending = 0;
   HANDLE device = Port.device;
   Port.device = INVALID_HANDLE_VALUE;

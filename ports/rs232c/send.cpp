@@ -17,7 +17,7 @@ static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
   DWORD count = 0;
   if (!GetOverlappedResult(Port.device, &Port.write, &count, FALSE)) {
     *error = (int)GetLastError();
-      return -1;
+    return -1;
   }
   *written = count;
   return 1;
@@ -29,7 +29,7 @@ static void CancelWrite() {
   if (!HasOverlappedIoCompleted(&Port.write)) WaitForSingleObject(Port.write.hEvent, 1000);
 }
 
-// A port that is not ready (as a dropped line leaves it) refuses every write at once; it
-// gets a bounded number of tries before the file ends with the write error.
+// A printer holding its line leaves a write pending; a port that refuses writes outright
+// has lost its line, and the file ends with the write error.
 const PieceWriter Rs232cWriter = {IF_RS232C, StartWrite, WaitWrite, CancelWrite, NULL, NULL, 2, WRITE_TIMED_OUT,
-                                  {ERROR_NOT_READY, 0}};
+                                  {0, 0}};

@@ -78,15 +78,17 @@ static int Readable(SOCKET s, DWORD ms) {
 
 // Every byte sent reaches the printer: closing with an answer still unread would reset
 // the connection and drop what the printer had not taken yet. So the sending side is
-// shut (the printer reads to the end and closes) and the answers are read until then.
+// shut (the printer reads to the end and closes) and its last answers are read until
+// then, and handed on as every answer is.
 static void Drain(SOCKET s) {
   if (s == INVALID_SOCKET) return;
   shutdown(s, SD_SEND);
-  char rest[4096];
+  unsigned char rest[RECEIVE_CHUNK];
   for (DWORD start = GetTickCount(); GetTickCount() - start < DRAIN_MS;) {
-    int got = recv(s, rest, sizeof rest, 0);
+    int got = recv(s, (char*)rest, sizeof rest, 0);
     if (got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) return;
     if (got < 0) Readable(s, 20);
+    else if (Ports[IF_TCPIP].receiveOn == 1) ReceivedDataSink(IF_TCPIP, rest, got);
   }
 }
 
@@ -180,8 +182,8 @@ int TcpipConnect(HWND wnd, int retryForm) {
   return 0;
 }
 
-void TcpipCloseConnection(HWND) {
-  StopReceiving(IF_TCPIP);
+void TcpipCloseConnection(int endJob) {
+  EndPortUse(IF_TCPIP, endJob);
   int started;
   SOCKET s = TakeSocket(&started);
   Drain(s);

@@ -40,23 +40,23 @@ static void PauseThenRetry(int afterClose) {
 void TcpipDisconnect() {
   KillTimer(hMainWnd, RETRY_TIMER);
   TcpReconnectPending = 0;
-  TcpipCloseConnection(hMainWnd);
+  TcpipCloseConnection(1);
 }
 
-static void ConnectFailed(HWND wnd, int event, int error) {
+static void ConnectFailed(int event, int error) {
   if (!TcpReconnectPending) {
     TcpipCloseSocket();
     TcpState = 0;
     LogMessage("TCP/IP:Not Connection.[EventCode=%d][ErrorNo=%d]", event, error);
     return;
   }
-  TcpipCloseConnection(wnd);
+  TcpipCloseConnection(0);
   PauseThenRetry(0);
 }
 
-static void Closed(HWND wnd) {
+static void Closed() {
   TcpRetryCount = 0;
-  TcpipCloseConnection(wnd);
+  TcpipCloseConnection(0);
   PauseThenRetry(1);
 }
 
@@ -75,10 +75,11 @@ int TcpipSocketEvent(HWND wnd, WPARAM wParam, LPARAM lParam) {
     case FD_READ: case FD_WRITE: return 1;
     case FD_CONNECT:
       if (!error) return Connected();
-      ConnectFailed(wnd, event, error);
+      ConnectFailed(event, error);
       return 1;
-    case FD_CLOSE: Closed(wnd); return 1;
-    case TCP_EVENT_CLOSE: TcpipCloseConnection(wnd); return 1;
+    case FD_CLOSE: Closed(); return 1;
+    case TCP_EVENT_CLOSE: TcpipCloseConnection(1); return 1;
+    case TCP_EVENT_JOB_CLOSE: TcpipCloseConnection(0); return 1;
     case TCP_EVENT_RECONNECT: Reconnect(wnd); return 1;
   }
   LogMessage("TCP/IP:<ERROR>Network Error.[EventCode=%d]", event);

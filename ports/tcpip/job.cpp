@@ -3,6 +3,7 @@
 #include "ports/tcpip/tcpip.h"
 #include "common/ui.h"
 #include "send/engine.h"
+#include "send/frame.h"
 #include "terminal/log.h"
 
 const DWORD WINDOW_PATIENCE_MS = 30000;  // the window's thread may be busy with a re-connection's pauses
@@ -11,9 +12,8 @@ const DWORD WINDOW_PATIENCE_MS = 30000;  // the window's thread may be busy with
 // Between two retries the TCP state passes through 0 while a re-connection is still pending.
 int TcpipAwaitConnected() {
   while (!(TcpState == 1 && Ports[IF_TCPIP].connected == 1)) {
-    if (StopRequest == 3) return -106;
+    if (!JobPause(1)) return -106;
     if (!TcpReconnectPending && (TcpState == 0 || TcpSocket == INVALID_SOCKET)) return -160;
-    Sleep(1);
   }
   return 0;
 }
@@ -32,9 +32,8 @@ static int AskWindow(int event) {
 // a close event meanwhile cannot leave the flags and the socket disagreeing.
 int TcpipStepBetweenFiles(HWND, DWORD waitMs) {
   if (WaitOn != 1) return 0;
-  AskWindow(TCP_EVENT_CLOSE);
-  PauseUnlessStopped(waitMs);
-  if (StopRequest == 3) return -106;
+  AskWindow(TCP_EVENT_JOB_CLOSE);
+  if (!JobPause(waitMs)) return -106;
   if (!AskWindow(TCP_EVENT_RECONNECT)) return -160;
   return TcpipAwaitConnected();
 }

@@ -3,24 +3,37 @@
 #include "common/ui.h"
 #include "send/frame.h"
 
-// Polls every 100 ms. A poll without data counts towards the no-receive limit; an error
-// counts the same, the connection's own events tell of a broken line.
-static int ReceivePoll(unsigned char* buffer, int size) {
-  if (!ReceivePause(100)) return 0;
+const DWORD POLL_MS = 100;
+
+static int Readable(DWORD ms) {
+  SOCKET s = TcpSocket;
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval wait = {0, (long)ms * 1000};
+  return s != INVALID_SOCKET && select(0, &readable, NULL, NULL, &wait) > 0;
+}
+
+// An error reads as no data: the connection's own events tell of a broken line.
+static int ReadSocket(unsigned char* buffer, int size, DWORD ms) {
+  if (!Readable(ms)) return 0;
   int got = recv(TcpSocket, (char*)buffer, size, 0);
-  if (got >= 0) {
-    NoRecvCounter = 0;
-    return got;
-  }
+  if (got <= 0) return 0;
+  NoRecvCounter = 0;
+  return got;
+}
+
+// Each idle poll counts towards the no-receive limit.
+static void IdlePoll(DWORD ms) {
+  if (!ReceivePause(ms)) return;
   NoRecvCounter = NoRecvCounter + 1;
-  if (NoRecvCounter <= NoRecvLimit) return 0;
+  if (NoRecvCounter <= NoRecvLimit) return;
   NoRecvCounter = 0;
   int event = TcpAutoReconnect ? FD_CLOSE : TCP_EVENT_CLOSE;
   PostMessageA(hMainWnd, WM_SOCKET_EVENT, (WPARAM)TcpSocket, WSAMAKESELECTREPLY(event, 0));
-  return 0;
 }
 
-static const Receiver tcpipReceiver = {IF_TCPIP, ReceivePoll, NULL};
+static const Receiver tcpipReceiver = {IF_TCPIP, ReadSocket, NULL, IdlePoll, POLL_MS, 0};
 
 int TcpipStartReceiving() {
   NoRecvCounter = 0;

@@ -28,7 +28,7 @@ static int AwaitPiece(DWORD ms, uint32_t* written, int* error) {
 
 static void CancelPiece() {}
 
-static const PieceWriter tcpipWriter = {IF_TCPIP, StartPiece, AwaitPiece, CancelPiece, NULL, BindToConnection,
+static const PieceWriter tcpipWriter = {IF_TCPIP, StartPiece, AwaitPiece, CancelPiece, BindToConnection, NULL,
                                         0, WSAETIMEDOUT, {}};
 
 int TcpipBlockSender(ConnectionBlock* block, int counter) { return BlockSenderFrame(&tcpipWriter, block, counter); }

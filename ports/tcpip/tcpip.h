@@ -21,7 +21,9 @@ const int TCP_RETRY_LIMIT = 10;
 // attempt (set before the connect call, whose outcome may arrive at once) and cleans up
 // after itself on failure.
 int TcpipConnect(HWND wnd, int retryForm);
-void TcpipCloseConnection(HWND wnd);  // shuts the sending side down and drains before closing
+// Shuts the sending side down and drains before closing; `endJob` 0 leaves a job running
+// (the printer's close, a re-connection, the job's own fresh connection between files).
+void TcpipCloseConnection(int endJob);
 void TcpipDisconnect();  // the user's: no re-connection follows
 void TcpipCloseSocket();              // at once, for a connection that never was
 void TcpipInitLock();
@@ -38,6 +40,7 @@ int TcpipStartReceiving();  // 0 when the receive thread cannot be created
 int TcpipAwaitConnected();
 int TcpipStepBetweenFiles(HWND mainWnd, DWORD waitMs);
 
-// The window's thread owns the connection; other threads ask it to close the connection or
-// to connect again between files with these private socket events.
-const int TCP_EVENT_CLOSE = 0x4000, TCP_EVENT_RECONNECT = 0x4001;
+// The window's thread owns the connection; other threads ask it with these private socket
+// events to close it for good (the no-receive limit), or, for a job between two files, to
+// close it and to connect again.
+const int TCP_EVENT_CLOSE = 0x4000, TCP_EVENT_RECONNECT = 0x4001, TCP_EVENT_JOB_CLOSE = 0x4002;

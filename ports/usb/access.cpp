@@ -78,7 +78,8 @@ static HANDLE UsbAccessFindPrinter(const char* portName, char** devicePath) {
     if (!InterfaceIsPort(set, &iface, portName)) continue;
     char* path = InterfacePath(set, &iface);
     if (!path) break;
-    control = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    control = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                          FILE_FLAG_OVERLAPPED, NULL);
     if (control == INVALID_HANDLE_VALUE) free(path);
     else *devicePath = path;
   }
@@ -231,10 +232,10 @@ static int Request(UsbAccessRecord* r, DWORD code, const void* in, DWORD inLengt
     *returned = 0;
     *error = ERROR_INVALID_HANDLE;
     if (r->control != INVALID_HANDLE_VALUE) {
-      if (Device.DeviceIoControl(r->control, code, (void*)in, inLength, out, outLength, returned, NULL)) return 1;
+      if (DeviceRequest(r->control, code, (void*)in, inLength, out, outLength, returned, DEVICE_REQUEST_MS)) return 1;
       *error = GetLastError();
     }
-    if (attempt > 0 || *error == 0 || *error == ERROR_IO_PENDING || !UsbAccessReopen(r)) return 0;
+    if (attempt > 0 || *error == 0 || *error == ERROR_SEM_TIMEOUT || !UsbAccessReopen(r)) return 0;
   }
   return 0;
 }

@@ -123,8 +123,8 @@ void UsbDisconnect(ConnectionBlock* block) {
   ConnectionLogMessage("USB:Port Close");
   int code = 6;
   if (block->usbHandle != INVALID_HANDLE_VALUE) {
-    Ports[IF_USB].connected = Ports[IF_USB].sending = 0;
     UsbStopTransfers();
+    Ports[IF_USB].sending = 0;
     code = UsbAccessClose(block->usbHandle);
   }
   if (code == 0) {

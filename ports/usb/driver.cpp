@@ -22,7 +22,6 @@ static int UsbInit(ConnectionBlock* block) {
 // printer is closed and the buffer freed here, not left to the process's end.
 static void UsbExit(ConnectionBlock* block) {
   if (block->usbHandle != INVALID_HANDLE_VALUE) {
-    Ports[IF_USB].connected = 0;
     UsbStopTransfers();
     UsbAccessClose(block->usbHandle);
   }
@@ -59,9 +58,17 @@ static int UsbCommand(HWND wnd, WPARAM, LPARAM, int action) {
   return 0;
 }
 
+const DWORD JOB_CANCEL_MS = 200;
+
+// A running job ends first and lets go of the write pipe; then the printer's buffer is
+// cleared, whether the job was writing or had just ended.
 static int UsbJobCancel(HWND owner) {
   UsbJobCancelRequest = 1;
-  if (Ports[IF_USB].sending != 1) UsbJobCancelCommand(owner);
+  if (Ports[IF_USB].sending == 1) {
+    RequestJobEnd();
+    AwaitJobOffPort(IF_USB, JOB_CANCEL_MS);
+  }
+  UsbJobCancelCommand(owner);
   return 1;
 }
 

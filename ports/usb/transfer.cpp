@@ -108,9 +108,8 @@ static void CancelWrite() {
   writingPipe = NULL;
 }
 
-// A job cancel asked for during a send is served here, within one wait slice. While a
-// reopen holds the gate the write is given up and then started again on the new pipe; at
-// a disconnection it stays "pending" for the frame, which gives it up without a word.
+// While a reopen holds the gate the write is given up and then started again on the new
+// pipe; at a disconnection it stays "pending" for the frame, which gives it up without a word.
 static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
   if (Wait(&writing, ms) || (gateHeld && Ports[IF_USB].connected == 1)) {
     CancelWrite();
@@ -120,11 +119,6 @@ static int WaitWrite(DWORD ms, uint32_t* written, int* error) {
     Ports[IF_USB].receiveRun = 0;
     circuitBoxDue = 1;
     return -1;
-  }
-  if (UsbJobCancelRequest && Ports[IF_USB].sending == 1) {
-    CancelWrite();
-    UsbJobCancelCommand(hMainWnd);
-    StopRequest = 3;
   }
   return 0;
 }
@@ -145,7 +139,7 @@ static int AwaitJobEnd(const ConnectionBlock* block) {
   DWORD start = GetTickCount();
   int result = 1;
   while (GetJobEndCheck == 1 && result == 1) {
-    if (StopRequest == 3 || UsbJobCancelRequest || Ports[IF_USB].connected != 1) {
+    if (JobAskedToEnd() || Ports[IF_USB].connected != 1) {
       result = 0;
     } else if (TimeOutOn == 1 && GetTickCount() - start > block->timeOut) {
       LogMessage("USB:<ERROR>Send Data Time Out.");
@@ -155,21 +149,18 @@ static int AwaitJobEnd(const ConnectionBlock* block) {
       if (answer < 0) result = 0;
       if (answer <= 0) break;
       StatusPart3Update("GET_JOB_END RETRY");
-      Sleep(JOB_END_POLL_MS);
+      JobPause(JOB_END_POLL_MS);
     }
   }
   StatusPart3Update("                 ");
   return result;
 }
 
-// A job cancel asked for while the job ran is served here, after the file's writes.
 int UsbBlockSender(ConnectionBlock* block, int counter) {
-  int sent = !UsbJobCancelRequest && BlockSenderFrame(&usbWriter, block, counter);
+  int sent = BlockSenderFrame(&usbWriter, block, counter);
   ShowDueCircuitBox();
   if (sent && BytesSent >= block->fileSize) sent = AwaitJobEnd(block);
-  if (!UsbJobCancelRequest) return sent;
-  UsbJobCancelCommand(hMainWnd);
-  return 0;
+  return sent;
 }
 
 int UsbDirectWrite(const unsigned char* bytes, int length) {
@@ -183,9 +174,16 @@ int UsbDirectWrite(const unsigned char* bytes, int length) {
 static Transfer reading;
 static unsigned char readBuffer[RECEIVE_CHUNK];
 
-static int StillReading() { return Ports[IF_USB].connected == 1 && Ports[IF_USB].receiveRun == 1 && !gateHeld; }
+static int StillReading() { return Ports[IF_USB].connected == 1 && !gateHeld; }
 
-static int ReceiveOnce(unsigned char* buffer, int size) {
+// A failure of the receive side ends a running job as a Stop would; the job itself lets go
+// of its write and says so.
+static void EndReceiveSide() {
+  Ports[IF_USB].receiveRun = 0;
+  if (Ports[IF_USB].sending == 1) RequestJobEnd();
+}
+
+static int ReceiveOnce(unsigned char* buffer, int size, DWORD ms) {
   if (!EnterTransfer()) return 0;
   memset(&reading, 0, sizeof reading);
   HANDLE pipe = UsbReadPipe;
@@ -194,11 +192,10 @@ static int ReceiveOnce(unsigned char* buffer, int size) {
     InterlockedDecrement(&transfersPending);
     if (!StillReading()) return 0;
     LogMessage("USB:<ERROR> Rcv circuit Error. [ErrNo=%ld]", (long)error);
-    Ports[IF_USB].sending = 0;
+    EndReceiveSide();
     return -1;
   }
-  while (!Wait(&reading, 100) && StillReading()) {
-  }
+  if (StillReading()) Wait(&reading, ms);
   Drain(&reading, pipe);
   int count = reading.error && reading.error != ERROR_OPERATION_ABORTED ? 0 : (int)Count(&reading);
   if (count > size) count = size;
@@ -206,39 +203,39 @@ static int ReceiveOnce(unsigned char* buffer, int size) {
   return count;
 }
 
-static int UsbRead(unsigned char* buffer, int size) {
-  if (!ReceivePause(Ports[IF_USB].receiveTimes)) return 0;
+// Nothing is read while the printer's status says it has nothing to say.
+static int PrinterHasData() {
+  unsigned char answer[4];
+  if (UsbAccessReadStatus(UsbBlock->usbHandle, answer) == 0) return answer[0] == 1;
+  if (Ports[IF_USB].connected != 1) return 0;
+  AppendDisplayLine("USB Status Read circuit Error !!");
+  EndReceiveSide();
+  return 0;
+}
+
+static int UsbRead(unsigned char* buffer, int size, DWORD ms) {
   if (UsbBlock->usbHandle == INVALID_HANDLE_VALUE) {
     AppendDisplayLine("Error:Port not opened.");
     Ports[IF_USB].receiveRun = 0;
     return 0;
   }
-  if (UsbStatusCommand == 1) {
-    unsigned char answer[4];
-    if (UsbAccessReadStatus(UsbBlock->usbHandle, answer) != 0) {
-      if (Ports[IF_USB].connected != 1) return 0;
-      AppendDisplayLine("USB Status Read circuit Error !!");
-      Ports[IF_USB].receiveRun = Ports[IF_USB].sending = 0;
-      return 0;
-    }
-    if (answer[0] != 1) return 0;
-  }
-  int count = ReceiveOnce(buffer, size);
+  if (UsbStatusCommand == 1 && !PrinterHasData()) return 0;
+  int count = ReceiveOnce(buffer, size, ms);
   if (Ports[IF_USB].connected == 1 && MibReferCheck == 1 && UsbServices.mibReferCycle) UsbServices.mibReferCycle();
   return count;
 }
 
-static const Receiver usbReceiver = {IF_USB, UsbRead, NULL};
+static const Receiver usbReceiver = {IF_USB, UsbRead, NULL, NULL, 0, 0};
 
 int UsbStartReceiving() {
   if (Ports[IF_USB].receiveOn != 1) return 1;
   return StartReceiving(&usbReceiver);
 }
 
-// The receive thread is stopped and waited for; a send job's write is given up through the
-// gate, which close holds as well.
+// The job and the receive thread let go of the pipes; a write still pending is given up
+// through the gate, which close holds as well.
 void UsbStopTransfers() {
-  StopReceiving(IF_USB);
+  EndPortUse(IF_USB, 1);
   HoldPipes();
   ReleasePipes();
 }

@@ -30,9 +30,8 @@ static int Wait(DWORD ms, uint32_t* written, int*) {
 }
 
 static void Cancel() {}
-static int Between(ConnectionBlock*) { return ++Fake.between > 0; }
 
-static const PieceWriter fakeWriter = {IF_RS232C, Start, Wait, Cancel, Between, NULL, 2, ERROR_TIMEOUT, {ERROR_BUSY}};
+static const PieceWriter fakeWriter = {IF_RS232C, Start, Wait, Cancel, NULL, NULL, 2, ERROR_TIMEOUT, {ERROR_BUSY}};
 
 static int FakeInit(ConnectionBlock*) { return 1; }
 static void FakeExit(ConnectionBlock*) {}

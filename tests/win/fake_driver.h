@@ -13,7 +13,6 @@ struct FakePort {
   int failAtPiece = -1;  // 0-based write whose start fails with error 5
   int busyWrites = 0;    // writes that fail with ERROR_BUSY first
   int pieceDelayMs = 0;
-  int between = 0;       // calls of the hook between pieces
 };
 extern FakePort Fake;
 
