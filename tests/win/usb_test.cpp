@@ -360,5 +360,4 @@ TEST_F(UsbTest, JobEndWaitWriteErrorsUnplugAndStatusZero) {
   EXPECT_EQ(AnswerMessageBox("Error", IDOK, 500), "<no message box>") << LogDump();
   EXPECT_TRUE(WaitFor([&] { return Received(p).size() >= before + moved.size(); })) << LogDump();
   EXPECT_TRUE(Received(p).substr(before) == moved) << Received(p).size() - before;
-
 }
