@@ -131,6 +131,7 @@ class FaultMatrix : public AppTest, public testing::WithParamInterface<int> {
     TypeKey();
     EXPECT_EQ(refused + 1, LineCount(PortBusyLine())) << LogDump();
     EndedAsAsked(failed, EndBy(command), boundMs);
+    EXPECT_EQ(command == IDM_STOP, Ports[rig->kind].connected == 1) << "connected after the command";
   }
   void StalledUntilTheTimeOut() {
     int failed = Failed(), timedOut = TimedOut();

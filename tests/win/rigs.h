@@ -42,7 +42,7 @@ struct TcpRig : Rig {
     PostCommand(IDM_TCPIP);
     ASSERT_TRUE(ConfirmTcpipDialog("127.0.0.1", port, true));
     ASSERT_TRUE(WaitFor([] { return Ports[IF_TCPIP].connected == 1 && SimGetStats().connected == 1; })) << LogDump();
-    NoRecvLimit = 3000;  // the silent printer must not be dropped while the matrix runs
+    NoRecvLimit = 3000;  // the silent printer is not dropped while the test runs
   }
   void ReadRate(int bytesPerSec, bool paused) override { SimSetReadRate(bytesPerSec, paused); }
   std::string Stats() override { return FarEndStatsOf(SimReceived()); }
@@ -66,18 +66,28 @@ struct Rs232cRig : Rig {
     FarEndStop();
     ListComPort(10, false);
   }
-  void Connect() override {
+  static HWND OpenDialog() {
     PostCommand(IDM_RS232C);
-    HWND dlg = WaitDialog("RS-232C");
+    return WaitDialog("RS-232C");
+  }
+  static void Choose(HWND dlg, int id, const char* label) {
+    LRESULT index = SendDlgItemMessageA(dlg, id, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)label);
+    ASSERT_NE(CB_ERR, index) << label;
+    SendDlgItemMessageA(dlg, id, CB_SETCURSEL, index, 0);
+  }
+  // The dialog as a user fills it on COM10; flow "NO" lets every byte value through both ways.
+  void Open(bool bidirectional, const char* interval, const char* flow) {
+    HWND dlg = OpenDialog();
     ASSERT_TRUE(dlg);
-    for (auto [id, label] : {std::pair<int, const char*>{IDC_RS_PORT, "COM10"}, {IDC_RS_FLOW, "NO"},
-                             {IDC_RS_INTERVAL, "50ms "}})
-      SendDlgItemMessageA(dlg, id, CB_SELECTSTRING, (WPARAM)-1, (LPARAM)label);
-    SetCheck(dlg, IDC_RS_BIDIR, true);
+    Choose(dlg, IDC_RS_PORT, "COM10");
+    Choose(dlg, IDC_RS_FLOW, flow);
+    Choose(dlg, IDC_RS_INTERVAL, interval);
+    SetCheck(dlg, IDC_RS_BIDIR, bidirectional);
     Click(dlg, IDOK);
     ASSERT_TRUE(DialogGone(dlg));
     ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
   }
+  void Connect() override { Open(true, "50ms ", "NO"); }
   void ReadRate(int bytesPerSec, bool paused) override {
     FarEndAsk("rate " + std::to_string(bytesPerSec));
     FarEndAsk(paused ? "pause 1" : "pause 0");

@@ -15,26 +15,8 @@ class Rs232c : public AppTest {
     rig.Unserve();
     DirectWritePatienceMs = 10000;
   }
-  HWND OpenDialog() {
-    PostCommand(IDM_RS232C);
-    return WaitDialog("RS-232C");
-  }
-  static void Choose(HWND dlg, int id, const char* label) {
-    LRESULT index = SendDlgItemMessageA(dlg, id, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)label);
-    ASSERT_NE(CB_ERR, index) << label;
-    SendDlgItemMessageA(dlg, id, CB_SETCURSEL, index, 0);
-  }
-  // The dialog as a user fills it; flow "NO" lets every byte value through both ways.
   void Connect(bool bidirectional, const char* interval = "500ms", const char* flow = "NO") {
-    HWND dlg = OpenDialog();
-    ASSERT_TRUE(dlg);
-    Choose(dlg, IDC_RS_PORT, "COM10");
-    Choose(dlg, IDC_RS_FLOW, flow);
-    Choose(dlg, IDC_RS_INTERVAL, interval);
-    SetCheck(dlg, IDC_RS_BIDIR, bidirectional);
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
+    rig.Open(bidirectional, interval, flow);
   }
   Rs232cRig rig;
   // The capture's count as the status bar shows it; 0 until it shows one.
@@ -45,7 +27,7 @@ class Rs232c : public AppTest {
 };
 
 TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
-  HWND dlg = OpenDialog();
+  HWND dlg = Rs232cRig::OpenDialog();
   ASSERT_TRUE(dlg);
   ASSERT_EQ(COM, SendDlgItemMessageA(dlg, IDC_RS_PORT, CB_GETCOUNT, 0, 0));
   EXPECT_EQ("COM1", Text(dlg, IDC_RS_PORT));
@@ -55,20 +37,20 @@ TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
     EXPECT_EQ(shown, Text(dlg, id));
   EXPECT_FALSE(IsChecked(dlg, IDC_RS_CHECK));
   // The port refuses 4 data bits: the open fails and lets the port go.
-  Choose(dlg, IDC_RS_PORT, "COM10");
-  Choose(dlg, IDC_RS_DATA_BITS, "4 *");
+  Rs232cRig::Choose(dlg, IDC_RS_PORT, "COM10");
+  Rs232cRig::Choose(dlg, IDC_RS_DATA_BITS, "4 *");
   Click(dlg, IDOK);
   ASSERT_TRUE(DialogGone(dlg));
   EXPECT_TRUE(WaitLine("RS232C:Not Open.")) << LogDump();
   EXPECT_TRUE(HasLine("RS232C:<ERROR>Port open NG.[ErrorNo=50]")) << LogDump();
   EXPECT_EQ(0, Ports[IF_RS232C].connected);
 
-  dlg = OpenDialog();
+  dlg = Rs232cRig::OpenDialog();
   ASSERT_TRUE(dlg);
   for (auto [id, label] : {std::pair<int, const char*>{IDC_RS_PORT, "COM10"}, {IDC_RS_BAUD, "19200"},
                            {IDC_RS_DATA_BITS, "7"}, {IDC_RS_PARITY, "EVEN"}, {IDC_RS_STOP_BITS, "2"},
                            {IDC_RS_FLOW, "XON/XOFF"}})
-    Choose(dlg, id, label);
+    Rs232cRig::Choose(dlg, id, label);
   Click(dlg, IDOK);
   ASSERT_TRUE(DialogGone(dlg));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
