@@ -80,7 +80,7 @@ int DispatchCommand(HWND wnd, int id, WPARAM wParam, LPARAM lParam) {
   switch (id) {
     case IDM_ABOUT: AboutDialog(wnd); break;
     case TB_IEEE1284: case IDM_IEEE1284: Connect(wnd, IF_IEEE1284, wParam, lParam); break;
-    case TB_USB: case IDM_USB: Connect(wnd, IF_USB, wParam, lParam); break;
+    case TB_USB: case IDM_USB: DriverCommand(IF_USB, wnd, wParam, lParam, ACTION_CONNECT); break;
     case IDM_DEVICE_ID:
       if (Ports[IF_USB].connected == 1) UsbDeviceIdCommand(UsbBlock);
       else if (Ports[IF_IEEE1284].connected == 1) Ieee1284DeviceIdDisplay();

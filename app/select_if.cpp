@@ -8,13 +8,13 @@ static const InterfaceChoice choices[] = {{IDC_SEL_IEEE1284, IF_IEEE1284}, {IDC_
                                           {IDC_SEL_TCPIP, IF_TCPIP},       {IDC_SEL_IEEE1394, IF_IEEE1394},
                                           {IDC_SEL_RS232C, IF_RS232C}};
 
-// The USB connection has no command entry of its own; without it built, choosing USB connects nothing.
 static int ConnectChoice(HWND dlg) {
   int kind = ActiveKind();
   switch (kind) {
     case IF_IEEE1284: case IF_RS232C: case IF_IEEE1394:
       CurrentInterfaceKind = kind;
       return DriverCommand(kind, dlg, 0, 0, ACTION_CONNECT) == 1;
+    case IF_USB: return DriverCommand(IF_USB, dlg, 0, 0, ACTION_CONNECT) == 1;
     case IF_TCPIP:
       CurrentInterfaceKind = kind;
       if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return 0;

@@ -11,20 +11,27 @@ const DriverMessages Messages[IF_KINDS] = {
     {},
     {"IEEE1284:<ERROR>Read CreateThread NG.", "IEEE1284:<ERROR>Write CreateThread NG.",
      "IEEE1284:<ERROR>Send Data Time Out.", "IEEE1284:(%d)<ERROR>Data Write NG.[ErrorNo=%d]",
-     "IEEE1284:<ERROR> Port Busy.", "IEEE1284:<ERROR>Data Write NG.[ErrorNo=%d]", "IEEE1284:<ERROR>StringCheck Error"},
+     "IEEE1284:<ERROR> Port Busy.", "IEEE1284:<ERROR>Data Write NG.[ErrorNo=%d]", "IEEE1284:<ERROR>StringCheck Error", NULL},
     {"RS232C:<ERROR>Read CreateThread NG.", "RS232C:<ERROR>Write CreateThread NG.",
      "RS232C:<ERROR>Send Data Time Out.", "RS232C:(%d)<ERROR>Data Write NG.[ErrorNo=%d]", "RS232C:<ERROR> Port Busy.",
-     "RS232C:<ERROR>Data Write NG.[ErrorNo=%d]", "RS232C:<ERROR>StringCheck Error"},
+     "RS232C:<ERROR>Data Write NG.[ErrorNo=%d]", "RS232C:<ERROR>StringCheck Error", NULL},
     {"<ERROR>Recv CreateThread NG.", "<ERROR>Send CreateThread NG.", "USB:<ERROR>Send Data Time Out.",
      "USB:(%d)<ERROR> Send circuit Error. [ErrNo=%d]",
-     "<ERROR> Port Busy.", "USB:<ERROR> Send circuit Error. [ErrNo=%ld]", "<ERROR>StringCheck Error"},
+     "<ERROR> Port Busy.", "USB:<ERROR> Send circuit Error. [ErrNo=%ld]", "<ERROR>StringCheck Error",
+     "USB:(%d)<ERROR> Send circuit Error.[ErrNo=%d]"},
     {"TCP/IP:<ERROR>Recv CreateThread NG.", "TCP/IP:<ERROR>Send CreateThread NG.", NULL,
      "TCP/IP:(%d)<ERROR>Data Send NG.[ErrorNo=%d]", "TCP/IP:<ERROR> Socket busy.",
-     "TCP/IP:<ERROR>Data Send NG.[ErrorNo=%d]", "TCP/IP:<ERROR>StringCheck Error"},
+     "TCP/IP:<ERROR>Data Send NG.[ErrorNo=%d]", "TCP/IP:<ERROR>StringCheck Error", NULL},
     {"IEEE1394:<ERROR>Read CreateThread NG.", "IEEE1394:<ERROR>Write CreateThread NG.",
      "IEEE1394:<ERROR>Send Data Time Out.", "IEEE1394:(%d)<ERROR>Data Write NG.[ErrorNo=%d]",
-     "IEEE1394:<ERROR> Port Busy.", "IEEE1394:<ERROR>Data Write NG.[ErrorNo=%d]", "IEEE1394:<ERROR>StringCheck Error"},
+     "IEEE1394:<ERROR> Port Busy.", "IEEE1394:<ERROR>Data Write NG.[ErrorNo=%d]", "IEEE1394:<ERROR>StringCheck Error", NULL},
 };
+
+// A piece shorter than the block size is the last of its buffer.
+const char* BlockWriteMessage(int kind, uint32_t piece) {
+  const DriverMessages& m = Messages[kind];
+  return m.remainderWrite && piece < BlockSizeBytes ? m.remainderWrite : m.blockWrite;
+}
 
 void ReceivedDataSink(int kind, const unsigned char* bytes, int length) {
   CaptureWrite(bytes, length);

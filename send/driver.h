@@ -35,8 +35,11 @@ struct DriverMessages {
   const char* busy;           // direct write refused while the port mutex is held
   const char* directWrite;    // direct write error: error number
   const char* stringCheck;    // string check violation
+  const char* remainderWrite;  // optional: the write error of a file's last, short piece, worded apart
 };
 extern const DriverMessages Messages[IF_KINDS];
+// The block write error line for a piece of this length.
+const char* BlockWriteMessage(int kind, uint32_t piece);
 
 // Every chunk a receive path reads goes here: capture, rendering, string check.
 void ReceivedDataSink(int kind, const unsigned char* bytes, int length);

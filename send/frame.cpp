@@ -70,7 +70,7 @@ static int WritePiece(const PieceWriter* writer, ConnectionBlock* block, const u
     int state = writer->start(bytes + done, length - done, &error) ? AwaitPiece(writer, block, lastProgress, &written, &error) : -1;
     if (state == -2) return Failed(kind, 2);
     if (state < 0 && !IsBusy(writer, error)) {
-      LogMessage(Messages[kind].blockWrite, counter, error);
+      LogMessage(BlockWriteMessage(kind, length), counter, error);
       PostMessageA(hMainWnd, WM_COMMAND, 0, 0);
       return Failed(kind, writer->sendingOnError);
     }

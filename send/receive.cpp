@@ -8,34 +8,23 @@
 const int CHUNKS_PER_TURN = 64;
 const DWORD ARRIVING_MS = 20;  // the next chunk of an answer still on its way
 const DWORD RECEIVER_STOP_MS = 3000;
+const DWORD SHARED_WAIT_MS = 100;  // a job holds a shared port throughout; the thread looks again
 
 static const Receiver* activeReceiver;
 static Word receiverGeneration;  // a thread that outlives its connection must not go on
 static DWORD receiverThreadId;
 static HANDLE stopEvent;
 
-// One chunk into the sink. On a shared port it is read and handed on under the port
-// mutex, so a job's read-back never comes between a read and its delivery.
-static int ReadChunk(const Receiver* receiver, unsigned char* buffer, DWORD ms, DWORD portWaitMs) {
-  if (receiver->sharesPort) {
-    DWORD taken = WaitForSingleObject(PortMutex, portWaitMs);
-    if (taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) return 0;
-  }
-  int got = receiver->read(buffer, RECEIVE_CHUNK, ms);
-  if (got > 0) ReceivedDataSink(receiver->kind, buffer, got < RECEIVE_CHUNK ? got : RECEIVE_CHUNK);
-  if (receiver->sharesPort) ReleaseMutex(PortMutex);
-  return got;
+// On a shared port each chunk is read and handed on under the port mutex, so a job's
+// read-back never comes between a read and its delivery.
+static int TakeShared(const Receiver* receiver, DWORD ms) {
+  if (!receiver->sharesPort) return 1;
+  DWORD taken = WaitForSingleObject(PortMutex, ms);
+  return taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
 }
 
-int ReadIntoSink(const Receiver* receiver, DWORD firstWaitMs) {
-  unsigned char buffer[RECEIVE_CHUNK];
-  int chunks = 0;
-  for (DWORD ms = firstWaitMs; chunks < CHUNKS_PER_TURN; ms = ARRIVING_MS) {
-    int got = ReadChunk(receiver, buffer, ms, 0);
-    if (got <= 0) return got < 0 ? -1 : chunks;
-    chunks++;
-  }
-  return chunks;
+static void ReleaseShared(const Receiver* receiver) {
+  if (receiver->sharesPort) ReleaseMutex(PortMutex);
 }
 
 static int StillReceiving(const Receiver* receiver, int generation) {
@@ -46,23 +35,31 @@ static DWORD IdleMs(const Receiver* receiver) {
   return receiver->idleMs ? receiver->idleMs : (DWORD)Ports[receiver->kind].receiveTimes;
 }
 
-// The chunks that came in one turn, or -1 when a read failed.
-static int Turn(const Receiver* receiver, int generation, unsigned char* buffer) {
+// Reads while the port has more, a bounded number of chunks, each handed on as it comes:
+// the chunks that came, or -1 when a read failed. The receive thread's turn (a generation)
+// ends as soon as receiving stops; any other reader (generation -1) does not wait for a
+// shared port.
+static int ReadChunks(const Receiver* receiver, DWORD firstWaitMs, int generation) {
+  unsigned char buffer[RECEIVE_CHUNK];
   int chunks = 0;
-  for (DWORD ms = 1; chunks < CHUNKS_PER_TURN && StillReceiving(receiver, generation); ms = ARRIVING_MS) {
-    int got = ReadChunk(receiver, buffer, ms, IdleMs(receiver));
+  for (DWORD ms = firstWaitMs; chunks < CHUNKS_PER_TURN; ms = ARRIVING_MS) {
+    if (!TakeShared(receiver, generation < 0 ? 0 : SHARED_WAIT_MS)) return chunks;
+    int got = generation < 0 || StillReceiving(receiver, generation) ? receiver->read(buffer, RECEIVE_CHUNK, ms) : 0;
+    if (got > 0) ReceivedDataSink(receiver->kind, buffer, got < RECEIVE_CHUNK ? got : RECEIVE_CHUNK);
+    ReleaseShared(receiver);
     if (got <= 0) return got < 0 ? -1 : chunks;
     chunks++;
   }
   return chunks;
 }
 
+int ReadIntoSink(const Receiver* receiver, DWORD firstWaitMs) { return ReadChunks(receiver, firstWaitMs, -1); }
+
 static DWORD WINAPI ReceiveThreadProc(LPVOID param) {
   int generation = (int)(INT_PTR)param;
   const Receiver* receiver = activeReceiver;
-  unsigned char buffer[RECEIVE_CHUNK];
   while (StillReceiving(receiver, generation)) {
-    int chunks = Turn(receiver, generation, buffer);
+    int chunks = ReadChunks(receiver, 1, generation);
     if (!StillReceiving(receiver, generation)) break;
     if (chunks < 0) {
       Ports[receiver->kind].receiveRun = 0;

@@ -5,6 +5,7 @@
 
 #include "platform/device.h"
 #include "sim/control.h"
+#include "sim/job_log.h"
 
 namespace {
 
@@ -320,6 +321,15 @@ void RunCommand(SimDevice* d) {
   SetEvent(d->done);
 }
 
+void ReportJobs(SimDevice* d) {
+  std::vector<SimJob> jobs;
+  EnterCriticalSection(&d->lock);
+  jobs.swap(d->printer->finished);
+  long long done = d->printer->jobsDone;
+  LeaveCriticalSection(&d->lock);
+  if (d->setup.jobLogName) JobLogWrite(d->setup.jobLogName, jobs, done);
+}
+
 DWORD WINAPI Serve(LPVOID arg) {
   SimDevice* d = (SimDevice*)arg;
   d->lastTick = GetTickCount();
@@ -333,6 +343,7 @@ DWORD WINAPI Serve(LPVOID arg) {
     later.insert(0, d->sent);
     d->sent.clear();
     LeaveCriticalSection(&d->lock);
+    ReportJobs(d);
     d->toClient += later;
     std::vector<HANDLE> events(1, d->wake);
     for (Slot* s : d->slots) {
@@ -344,6 +355,7 @@ DWORD WINAPI Serve(LPVOID arg) {
       if (s->pipe != INVALID_HANDLE_VALUE) Complete(d, s);
   }
   ClosePipes(d);
+  ReportJobs(d);
   return 0;
 }
 

@@ -39,6 +39,7 @@ struct SimDeviceSetup {
   ControlHandler control = nullptr;  // nullptr: every request fails with ERROR_INVALID_FUNCTION
   void* controlState = nullptr;
   Printer* printer = nullptr;  // the model the data feeds; nullptr: the device's own
+  const char* jobLogName = nullptr;  // names the printer's jobs in the job log; nullptr: not logged
 };
 
 struct SimDevice;

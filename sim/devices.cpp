@@ -17,9 +17,10 @@ UsbPrinter usb;
 UsbTreeHost* tree;
 std::vector<SimDevice*> running;
 
-SimDevice* Serve(const std::string& name, const char* dosName, int pipes, ControlHandler control, void* state,
-                 Printer* printer) {
+SimDevice* Serve(const char* interfaceName, const std::string& name, const char* dosName, int pipes,
+                 ControlHandler control, void* state, Printer* printer) {
   SimDeviceSetup s;
+  s.jobLogName = interfaceName;
   s.name = name;
   s.dosName = dosName;
   s.pipes = pipes;
@@ -35,9 +36,10 @@ SimDevice* Serve(const std::string& name, const char* dosName, int pipes, Contro
 
 int SimDevicesStart(std::string* guide) {
   ParallelReset(&parallel);
-  if (Serve("KELVLPT1", "KELVLPT1", kSimPipeData, ParallelControl, &parallel, nullptr))
+  if (Serve("IEEE1284", "KELVLPT1", "KELVLPT1", kSimPipeData, ParallelControl, &parallel, nullptr))
     *guide += "IEEE1284: \\\\.\\KELVLPT1\n";
-  if (Serve("ieee1394", "LPT2", kSimPipeData, ScsiControl, &scsi, nullptr)) *guide += "IEEE1394: port LPT2\n";
+  if (Serve("IEEE1394", "ieee1394", "LPT2", kSimPipeData, ScsiControl, &scsi, nullptr))
+    *guide += "IEEE1394: port LPT2\n";
   if (!SimBusStart()) return int(running.size());
   tree = UsbTreeHostStart(0);
   usb = MakeUsbPrinter("Tarvex Simulated Printer", 1);
@@ -47,7 +49,7 @@ int SimDevicesStart(std::string* guide) {
   node.portNumber = 1;
   node.driverKey = "{4d36e979-e325-11ce-bfc1-08002be10318}\\0001";
   node.description = "Tarvex Simulated Printer";
-  if (Serve(name, "", kSimPipeUsb, UsbPrinterControl, &usb, &usb.model) && SimBusAdd(node))
+  if (Serve("USB", name, "", kSimPipeUsb, UsbPrinterControl, &usb, &usb.model) && SimBusAdd(node))
     *guide += "USB: port USB001\n";
   return int(running.size());
 }

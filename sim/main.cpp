@@ -1,6 +1,7 @@
 // tarvex-sim: the simulated printer as a stand-alone program, for trying the
 // terminal by hand. Runs until interrupted (or, with --stdin-stop, until its standard
 // input ends). Built for Windows it also serves the IEEE1284, IEEE1394 and USB devices.
+// Every job received is a line on the console (unless --quiet) and in the --log file.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "sim/devices.h"
 #endif
 
+#include "sim/job_log.h"
 #include "sim/net.h"
 #include "sim/serial.h"
 #include "sim/server.h"
@@ -29,6 +31,7 @@ void PrintLine(const char* line) {
 
 struct Options {
   const char* host = "127.0.0.1";
+  const char* log = "";  // the job log's file
   int port = 9100;
   int silent = 0, malformed = 0, quiet = 0, readRate = 0, tcp = 1, stdinStop = 0;
   long long closeAfter = 0;
@@ -48,6 +51,7 @@ int Parse(int argc, char** argv, Options* o) {
     const char* a = argv[i];
     long long n = 0;
     if (!std::strcmp(a, "--host") && i + 1 < argc) o->host = argv[++i];
+    else if (!std::strcmp(a, "--log") && i + 1 < argc) o->log = argv[++i];
     else if (!std::strcmp(a, "--port") && Number(argc, argv, &i, &n) && n <= 65535) o->port = int(n);
     else if (!std::strcmp(a, "--close-after") && Number(argc, argv, &i, &n)) o->closeAfter = n;
     else if (!std::strcmp(a, "--read-rate") && Number(argc, argv, &i, &n) && n <= 1 << 30) o->readRate = int(n);
@@ -92,10 +96,12 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: tarvex-sim [--host 127.0.0.1] [--port 9100] [--silent] [--malformed]\n"
-                 "                  [--close-after N] [--read-rate N] [--quiet] [--no-tcp] [--stdin-stop]\n"
+                 "                  [--close-after N] [--read-rate N] [--quiet] [--log FILE] [--no-tcp]\n"
+                 "                  [--stdin-stop]\n"
                  "                  [--com N [--control PORT]] (not on Windows)\n");
     return 2;
   }
+  JobLogStart(!o.quiet, o.log);
   int port = o.tcp ? SimStart(o.host, o.port) : 0;
   if (o.tcp && !port) {
     std::fprintf(stderr, "tarvex-sim: cannot listen on %s:%d\n", o.host, o.port);

@@ -143,6 +143,7 @@ uint64_t Fnv1a64(const void* p, size_t n, uint64_t h) {
 
 void PrinterFeed(Printer& p, const char* d, size_t n, long long nowMs, std::string& out) {
   p.bytes += (long long)n;
+  p.lastFeedMs = nowMs;
   if (p.keep && p.kept.size() < p.keepCap)
     p.kept.append(d, std::min(n, p.keepCap - p.kept.size()));
   size_t i = 0, jobStart = 0;
@@ -161,6 +162,7 @@ void PrinterFeed(Printer& p, const char* d, size_t n, long long nowMs, std::stri
 }
 
 void PrinterPoll(Printer& p, long long nowMs, std::string& out) {
+  if (p.jobBytes > 0 && nowMs - p.lastFeedMs >= kJobQuietMs) EndJob(p);
   if (p.ustatusAt < 0 || nowMs < p.ustatusAt) return;
   p.ustatusAt = -1;
   Answer(p, std::string("@PJL USTATUS DEVICE\r\n") + kReady + "\f", out);

@@ -13,6 +13,10 @@ struct SimJob {
   uint64_t hash;
 };
 
+// A stream has no end of job of its own: a printer that got nothing for this long takes
+// what came before as one job.
+const long long kJobQuietMs = 1000;
+
 struct Printer {
   int silent = 0;
   int malformed = 0;      // answers end their lines in LF without CR
@@ -31,13 +35,14 @@ struct Printer {
   std::string token;      // "@PJL" line or UEL being matched; empty when none
   int eojSeen = 0;
   long long ustatusAt = -1;
+  long long lastFeedMs = 0;
 };
 
 // Consumes n bytes received at time nowMs; answers are appended to out.
-// A job ends at the end of the first UEL after an "@PJL EOJ" line, or when
-// the connection ends.
+// A job ends at the end of the first UEL after an "@PJL EOJ" line, when
+// the connection ends, or once nothing arrived for kJobQuietMs.
 void PrinterFeed(Printer& p, const char* d, size_t n, long long nowMs, std::string& out);
-// Appends the unsolicited device status once its delay has passed.
+// Appends the unsolicited device status once its delay has passed; ends a job gone quiet.
 void PrinterPoll(Printer& p, long long nowMs, std::string& out);
 void PrinterEndConnection(Printer& p);
 void PrinterReset(Printer& p);  // counters, hash, kept bytes; not the behaviours

@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/job_log.h"
 #include "sim/printer.h"
 
 namespace {
@@ -136,9 +137,6 @@ void ReadLine(int allowed, long long now) {
   if (n <= 0) return;
   g.sliceUsed += n;
   PrinterFeed(g.printer, buf, size_t(n), now, g.outbox);
-  for (const SimJob& j : g.printer.finished)
-    Event("serial job: %lld bytes, hash %016llx", j.bytes, (unsigned long long)j.hash);
-  g.printer.finished.clear();
 }
 
 void WriteLine() {
@@ -222,6 +220,8 @@ void Run() {
     if (fds[0].revents & POLLIN) ReadLine(allowed, now);
     if (fds[0].revents & POLLOUT) WriteLine();
     if (g.control >= 0 && fds[1].revents) ServeControl();
+    JobLogWrite("RS232C", g.printer.finished, g.printer.jobsDone);
+    g.printer.finished.clear();
   }
   g.ended = 1;
 }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "sim/job_log.h"
 #include "sim/net.h"
 
 namespace {
@@ -65,9 +66,7 @@ void ReportJobs() {
     jobs.swap(g.printer.finished);
     last = g.printer.jobsDone;
   }
-  long long number = last - (long long)jobs.size();
-  for (const SimJob& j : jobs)
-    Event("job %lld: %lld bytes, hash %016llx", ++number, j.bytes, (unsigned long long)j.hash);
+  JobLogWrite("TCP/IP", jobs, last);
 }
 
 bool CloseDue() {
@@ -134,7 +133,9 @@ void Serve(NetSocket s, std::vector<char>& buf) {
   while (g.running && !g.refuse && !CloseDue()) {
     long long now = NowMs();
     int allowed = Allowance(w, now);
-    int ready = NetWait(s, allowed > 0, PollAnswers(now), kTickMs);
+    int answers = PollAnswers(now);
+    ReportJobs();
+    int ready = NetWait(s, allowed > 0, answers, kTickMs);
     if (ready < 0 || ((ready & 2) && !Flush(s))) break;
     if (!(ready & 1)) continue;
     int n = NetRecv(s, buf.data(), allowed);

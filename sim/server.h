@@ -33,7 +33,7 @@ void SimSetSilent(int on);
 void SimSetMalformed(int on);
 void SimSetKeep(int on);
 void SimSetUstatusDelay(int ms);
-// Called on the server thread with one line per connection and per job.
+// Called on the server thread with one line per connection (jobs go to the job log).
 void SimSetEventHandler(void (*fn)(const char* line));
 
 // Queue bytes for the connected client, waiting up to 0.5 s for one to be

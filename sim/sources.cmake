@@ -2,5 +2,5 @@
 # simulator's Win32 units (device host and bus) are built for Windows only.
 set(sim_PURE control.cpp)
 set(sim_WIN)
-set(sim_SIM printer.cpp net.cpp server.cpp serial.cpp parallel.cpp scsi.cpp usb_printer.cpp usb_tree.cpp)
+set(sim_SIM printer.cpp job_log.cpp net.cpp server.cpp serial.cpp parallel.cpp scsi.cpp usb_printer.cpp usb_tree.cpp)
 set(sim_SIMWIN device_host.cpp bus.cpp usb_tree_host.cpp devices.cpp)

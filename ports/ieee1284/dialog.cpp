@@ -27,6 +27,7 @@ static void Confirm(HWND dlg) {
   Ports[IF_IEEE1284].receiveTimes = ReadIntervalCombo(GetDlgItem(dlg, IDC_1284_INTERVAL), Ports[IF_IEEE1284].receiveTimes);
   UINT seconds = GetDlgItemInt(dlg, IDC_1284_TIMEOUT, NULL, FALSE);
   if (seconds == 0 || seconds > 60) {
+    Ieee1284TimeOut = 1;
     SetDlgItemInt(dlg, IDC_1284_TIMEOUT, 1, FALSE);
     return;
   }
@@ -39,8 +40,7 @@ static void Confirm(HWND dlg) {
     EndDialog(dlg, 1);
     return;
   }
-  Ports[IF_IEEE1284].connected = 0;
-  ConnectionLogMessage("IEEE1284:Not Open.");
+  ConnectionLogMessage("IEEE1284:Not Open.");  // the port of an earlier connection stays open and connected
   EndDialog(dlg, 2);
 }
 

@@ -38,8 +38,7 @@ static void Confirm(HWND dlg) {
     EndDialog(dlg, 1);
     return;
   }
-  Ports[IF_IEEE1394].connected = 0;
-  LogMessage("IEEE1394:Not Open.");
+  LogMessage("IEEE1394:Not Open.");  // the port of an earlier connection stays open and connected
   EndDialog(dlg, 2);
 }
 

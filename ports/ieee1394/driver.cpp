@@ -112,7 +112,6 @@ static int Ieee1394Command(HWND wnd, WPARAM, LPARAM, int action) {
 
 static int Ieee1394BlockSender(ConnectionBlock* block, int counter) { return BlockSenderFrame(&writer, block, counter); }
 static int Ieee1394DirectWrite(const unsigned char* bytes, int length) { return DirectWriteFrame(&writer, bytes, length); }
-static const char* Ieee1394Detail() { return Ieee1394PortName; }
 
 const Driver Ieee1394Driver = {IF_IEEE1394, Ieee1394Init, Ieee1394Exit, Ieee1394Command, Ieee1394BlockSender,
-                               Ieee1394DirectWrite, Ieee1394Detail, NULL, NULL, NULL, NULL};
+                               Ieee1394DirectWrite, NULL, NULL, NULL, NULL, NULL};

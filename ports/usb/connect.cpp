@@ -96,7 +96,7 @@ int UsbConnect(HWND owner, ConnectionBlock* block) {
   ReportOpen(result, block->usbHandle);
   UsbSpeedText[0] = 0;
   UsbVendorFlag = 0;
-  if (result >= 0) MibRequestCounter = 1;
+  if (result == 0 || result == 5) MibRequestCounter = 1;
   return result == 0;
 }
 

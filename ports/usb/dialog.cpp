@@ -1,6 +1,7 @@
 #include "ports/usb/usb.h"
 #include "common/resource.h"
 #include "send/frame.h"
+#include <cstring>
 
 static int Checked(HWND dlg, int id) { return IsDlgButtonChecked(dlg, id) == BST_CHECKED; }
 
@@ -22,6 +23,16 @@ static int OpenDialog(HWND dlg) {
   return 1;
 }
 
+// A text the user typed need not carry a label's trailing blank: the entry whose label
+// holds it counts, the first in table order. An empty text holds nothing and keeps the value.
+static int IntervalContaining(HWND combo, int old) {
+  char text[16] = "";
+  GetWindowTextA(combo, text, sizeof text);
+  for (const IntervalChoice& choice : IntervalChoices)
+    if (text[0] && strstr(choice.label, text)) return choice.ms;
+  return old;
+}
+
 // The chosen text names a printer by its model; a text that names none (a port name typed
 // in) is taken as the port itself.
 static void Confirm(HWND dlg) {
@@ -32,7 +43,7 @@ static void Confirm(HWND dlg) {
   Ports[IF_USB].receiveOn = Checked(dlg, IDC_USB_BIDIR);
   StringCheckFlag = Checked(dlg, IDC_USB_CHECK);
   UsbStatusCommand = Checked(dlg, IDC_USB_STATUS);
-  Ports[IF_USB].receiveTimes = ReadIntervalCombo(GetDlgItem(dlg, IDC_USB_INTERVAL), Ports[IF_USB].receiveTimes);
+  Ports[IF_USB].receiveTimes = IntervalContaining(GetDlgItem(dlg, IDC_USB_INTERVAL), Ports[IF_USB].receiveTimes);
   EndDialog(dlg, 1);
 }
 

@@ -31,13 +31,22 @@ static void UsbExit(ConnectionBlock* block) {
   ResetUsb(block);
 }
 
+// Ctrl+U and the interface selection connect here. Direct send goes to USB only once a
+// printer is open: a cancelled dialog leaves the keys with the interface they had.
 static int UsbConnectAction(HWND wnd) {
-  if (!UsbConnect(wnd, UsbBlock)) return 0;
-  Ports[IF_USB].connected = 1;
-  UsbPostConnection(UsbBlock);
-  StatusPart0Update();
-  StatusPart3Update(UsbSpeedText);
-  return UsbStartReceiving();
+  ActiveInterface = '3';
+  BlockCommandEnable(0);
+  int result = UsbConnect(wnd, UsbBlock);
+  if (result) {
+    CurrentInterfaceKind = IF_USB;
+    Ports[IF_USB].connected = 1;
+    UsbPostConnection(UsbBlock);
+    StatusPart0Update();
+    StatusPart3Update(UsbSpeedText);
+    result = UsbStartReceiving();
+  }
+  BlockCommandEnable(1);
+  return result;
 }
 
 // The job's own sending flag comes on only after its dialog has closed, which takes a

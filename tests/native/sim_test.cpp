@@ -54,7 +54,7 @@ TEST(SimPrinter, CommandSplitAnywhereIsAnsweredOnce) {
   }
 }
 
-TEST(SimPrinter, JobsEndAtUelAfterEojAndHashesKeepEveryByte) {
+TEST(SimPrinter, JobsEndAtUelAfterEojOrWhenQuietAndHashesKeepEveryByte) {
   Printer p;
   p.keepCap = 5;
   const std::string first = kUel + "@PJL JOB\r\ndata" + kUel + "more@PJL EOJ\r\n" + kUel;
@@ -71,6 +71,19 @@ TEST(SimPrinter, JobsEndAtUelAfterEojAndHashesKeepEveryByte) {
   EXPECT_EQ(p.bytes, 0);
   EXPECT_EQ(p.kept, "");
   EXPECT_EQ(p.hash, Fnv1a64("", 0));
+
+  // Each byte restarts the quiet time; a job is never empty.
+  std::string out;
+  Feed(p, "abc", 0);
+  PrinterPoll(p, kJobQuietMs - 1, out);
+  Feed(p, "d", kJobQuietMs - 1);
+  PrinterPoll(p, 2 * kJobQuietMs - 2, out);
+  EXPECT_TRUE(p.finished.empty());
+  PrinterPoll(p, 2 * kJobQuietMs - 1, out);
+  PrinterPoll(p, 5 * kJobQuietMs, out);
+  ASSERT_EQ(p.finished.size(), 1u);
+  EXPECT_EQ(p.finished[0].bytes, 4);
+  EXPECT_EQ(p.finished[0].hash, Fnv1a64("abcd", 4));
 }
 
 TEST(SimPrinter, FloodBytesHoldEveryValueAndDifferBySeed) {

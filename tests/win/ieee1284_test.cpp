@@ -38,9 +38,27 @@ class Ieee1284 : public AppTest {
 // With the device defined the setup touches nothing; the port opens in ECP mode with a
 // block length of 1024, shows the device ID, and files arrive byte-exact in any chunk size.
 TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdAndSendsFiles) {
+  // A time-out out of range becomes 1 at once, so a cancel after it keeps 1.
+  PostCommand(IDM_IEEE1284);
+  HWND dlg = WaitDialog("IEEE1284(Centro)");
+  ASSERT_TRUE(dlg != NULL);
+  for (const char* seconds : {"0", "61"}) {
+    Ieee1284TimeOut = 10;
+    SetText(dlg, IDC_1284_TIMEOUT, seconds);
+    Click(dlg, IDOK);
+    EXPECT_TRUE(WaitFor([&] { return Text(dlg, IDC_1284_TIMEOUT) == "1"; })) << seconds;
+    EXPECT_EQ(1, Ieee1284TimeOut) << seconds;
+  }
+  Click(dlg, IDCANCEL);
+  ASSERT_TRUE(DialogGone(dlg));
+  EXPECT_EQ(0, Ports[IF_IEEE1284].connected);
+
   Connect();
   EXPECT_EQ("IEEE1284  Mode = ECP ", StatusText(0));
   EXPECT_EQ(3u, port.mode);
+  Open(false);  // once more while open: refused, and the open port stays connected
+  EXPECT_TRUE(WaitLine("IEEE1284:<ERROR>Already Opened.")) << LogDump();
+  EXPECT_EQ(1, Ports[IF_IEEE1284].connected);
   EXPECT_EQ(1024u, port.blockLength);
   char system[MAX_PATH];
   GetSystemDirectoryA(system, sizeof system);
@@ -94,4 +112,20 @@ TEST_F(Ieee1284, ConnectsInEcpOrCompShowsTheDeviceIdAndSendsFiles) {
   port.refuseComp = port.refuseEcp = 0;
   Connect(true);
   EXPECT_EQ("IEEE1284  Mode = ECP ", StatusText(0));
+}
+
+// A file that goes out as one piece is still heard while it goes: a malformed answer
+// during its write stops it, as between pieces.
+TEST_F(Ieee1284, AnAnswerDuringAOnePieceFileIsCheckedWhileItIsWritten) {
+  Connect(true);
+  StringCheckFlag = 1;
+  SimDeviceSetReadRate(device, 64 << 10);
+  ASSERT_TRUE(StartJob({File("one.bin", std::string(512 << 10, 'o'))}, "1024"));
+  ASSERT_TRUE(WaitFor([] { return BytesSent == 0 && Ports[IF_IEEE1284].sending == 1; }));
+  Sleep(300);
+  SimDeviceSend(device, "\r\n");  // a line end outside any PJL response
+  EXPECT_TRUE(JobEnded(3000)) << "the answer was not read while the piece was written" << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>StringCheck Error")) << LogDump();
+  EXPECT_TRUE(HasLine("IEEE1284:<ERROR>Data Send NG.")) << LogDump();
+  SimDeviceSetReadRate(device, 0);
 }

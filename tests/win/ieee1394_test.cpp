@@ -138,6 +138,7 @@ TEST_F(Ieee1394Test, ScsiReportsOfAnsweringRefusingAndCheckConditionPrinters) {
 TEST_F(Ieee1394Test, FilesGoOutWholeAndAnswersComeBackWithoutTheirZeroBytes) {
   Ports[IF_IEEE1394].receiveTimes = 50;
   Connect(true);
+  EXPECT_EQ("IEEE1394         ", StatusText(0));
   SimDeviceSend(device, std::string("\0READY\0 NOW", 12));
   EXPECT_TRUE(WaitFor([] { return !LinesWith("READY NOW").empty(); })) << LogDump();
 

@@ -133,3 +133,32 @@ TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExactAndAKeyHeldOffEndsAfterItsPatie
   EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=121]", 1, 5000)) << LogDump();
   EXPECT_EQ(1, Ports[IF_RS232C].connected);
 }
+
+// Keys typed while the printer holds XOFF wait behind the pending one and go out in the
+// order typed; a disconnection meanwhile ends the write without a word and frees the port.
+TEST_F(Rs232c, KeysTypedBehindAPendingWriteGoInOrderAndADisconnectionEndsItQuietly) {
+  Connect(false, "500ms", "XON/XOFF");
+  FarEndAsk("reset");
+  ASSERT_EQ("ok", FarEndAsk("send 13"));
+  Sleep(200);
+  HWND dlg = OpenKeyInputDialog(0, 0, 2);
+  ASSERT_TRUE(dlg);
+  HWND field = GetDlgItem(dlg, IDC_KEY_ENTRY);
+  for (char c : std::string("abc")) PostMessageA(field, WM_CHAR, (unsigned char)c, 1);  // 'a' stays pending
+  Sleep(300);
+  ASSERT_EQ("ok", FarEndAsk("send 11"));
+  char expected[64];
+  snprintf(expected, sizeof expected, "3 %016llx", (unsigned long long)Fnv1a64("abc", 3));
+  EXPECT_TRUE(WaitFor([&] { return FarEndAsk("stats") == expected; })) << FarEndAsk("stats") << LogDump();
+  EXPECT_TRUE(LinesWith("Port Busy").empty()) << LogDump();
+
+  ASSERT_EQ("ok", FarEndAsk("send 13"));
+  Sleep(200);
+  PostMessageA(field, WM_CHAR, 'd', 1);
+  Sleep(300);
+  PostCommand(IDM_DISCONNECT);
+  EXPECT_TRUE(WaitLine("RS232C:Port Close.")) << LogDump();
+  EXPECT_TRUE(JobEnded(2000)) << "the port mutex stayed taken";
+  EXPECT_TRUE(LinesWith("Data Write NG").empty()) << LogDump();
+  EXPECT_TRUE(WaitDialog("Error", 500) == NULL);
+}

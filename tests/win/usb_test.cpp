@@ -108,16 +108,21 @@ class UsbTest : public AppTest {
     AppTest::TearDown();
     bus.Stop();
   }
-  // Ctrl+U, the dialog with the chosen text; true once connected.
-  bool Connect(const std::string& text, bool bidirectional = false, bool status = false) {
-    PostCommand(IDM_USB);
+  // The dialog with the chosen text and interval; true once it closed.
+  bool Choose(const std::string& text, bool bidirectional = false, bool status = false, const char* interval = nullptr) {
     HWND dlg = WaitDialog("USB printer name selection", 10000);
     if (!dlg) return false;
     SetText(dlg, IDC_USB_PRINTER, text);
+    if (interval) SetText(dlg, IDC_USB_INTERVAL, interval);
     SetCheck(dlg, IDC_USB_BIDIR, bidirectional);
     SetCheck(dlg, IDC_USB_STATUS, status);
     Click(dlg, IDOK);
-    return DialogGone(dlg) && WaitFor([] { return Ports[IF_USB].connected == 1; });
+    return DialogGone(dlg);
+  }
+  // Ctrl+U and the dialog; true once connected.
+  bool Connect(const std::string& text, bool bidirectional = false, bool status = false, const char* interval = nullptr) {
+    PostCommand(IDM_USB);
+    return Choose(text, bidirectional, status, interval) && WaitFor([] { return Ports[IF_USB].connected == 1; });
   }
   void Disconnect() {
     PostCommand(IDM_DISCONNECT);
@@ -143,8 +148,11 @@ class UsbTest : public AppTest {
 // vendor requests: SET_OFFSET takes 1 to 255 only; the MIB dialog lays out and answers;
 // its requests never fall between a cycle's set and get, so the counter runs on.
 TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
+  CurrentInterfaceKind = IF_RS232C;
   PostCommand(IDM_USB);
   EXPECT_NE(AnswerMessageBox("Error", IDOK).find("There is no printer which can be opened by USB."), std::string::npos);
+  EXPECT_TRUE(WaitLine("Open processing was canceled."));
+  EXPECT_EQ(IF_RS232C, (int)CurrentInterfaceKind) << "the keys stay with the interface they had";
 
   bus.Add("X10", 1);
   bus.Add("X1", 2);
@@ -164,9 +172,26 @@ TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
   Click(dlg, IDCANCEL);
   ASSERT_TRUE(DialogGone(dlg));
 
-  ASSERT_TRUE(Connect("X1")) << LogDump();
+  // Chosen in the job's interface selection, with a typed interval lacking its label's blank.
+  std::string sent = Pattern(3000);
+  ASSERT_TRUE(StartJob({File("first.bin", sent)}, "1"));
+  HWND select = WaitDialog("Selection of I/F");
+  ASSERT_TRUE(select);
+  Click(select, IDC_SEL_USB);
+  Click(select, IDOK);
+  ASSERT_TRUE(Choose("X1", false, false, "5sec"));
+  ASSERT_TRUE(DialogGone(select) && JobEnded()) << LogDump();
   EXPECT_STREQ(UsbBlock->portName, "USB003");
   EXPECT_EQ(LinesWith("USB:Open Handle = ").size(), 1u) << LogDump();
+  EXPECT_TRUE(HasLine("USB:Data Send End.")) << LogDump();
+  EXPECT_EQ(IF_USB, (int)CurrentInterfaceKind);
+  EXPECT_EQ("USB  USB003", StatusText(0));
+  EXPECT_EQ(5000, (int)Ports[IF_USB].receiveTimes);
+
+  MibRequestCounter = 7;
+  PostCommand(IDM_USB);
+  EXPECT_TRUE(WaitLine("Error:Already Opened.")) << LogDump();
+  EXPECT_EQ(7, (int)MibRequestCounter) << "the open printer's cycle runs on";
 
   PostCommand(IDM_DEVICE_ID);
   ASSERT_TRUE(WaitLine("Compatible IDs = ")) << LogDump();
@@ -177,7 +202,6 @@ TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
 
   // Several block sizes (KiB), a delay: every byte, in order.
   UsbBlock->delayUsb = 20;
-  std::string sent;
   for (const char* size : {"1", "3", "64"}) {
     std::string data = Pattern(20000 + sent.size());
     ASSERT_TRUE(RunJob({File(std::string("f") + size, data)}, 1, size)) << LogDump();
@@ -185,7 +209,7 @@ TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
   }
   EXPECT_TRUE(WaitFor([&] { return Received(chosen).size() == sent.size(); }));
   EXPECT_TRUE(Received(chosen) == sent);
-  EXPECT_EQ(LinesWith("USB:Data Send End.").size(), 3u) << LogDump();
+  EXPECT_EQ(LinesWith("USB:Data Send End.").size(), 4u) << LogDump();
 
   Disconnect();
   EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
@@ -195,15 +219,16 @@ TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
   SimUsb* p = bus.Add("HS", 2, 1);  // connected last: the vendor requests go to it
   ASSERT_TRUE(p);
   UsbTreeHost* tree = UsbTreeHostStart(0);
-  struct Case { const char* model; const char* speed; int vendor; } cases[] = {
-      {"FS", "Speed = Full(12Mbps)", 0},
-      {"HS", "Speed = High(480Mbps)", 1},
+  struct Case { const char* model; const char* speed; int vendor; const char* interval; int ms; } cases[] = {
+      {"FS", "Speed = Full(12Mbps)", 0, "", 5000},  // an emptied box keeps the interval
+      {"HS", "Speed = High(480Mbps)", 1, "60sec", 60000},
   };
   for (const Case& c : cases) {
     if (Ports[IF_USB].connected) Disconnect();
-    ASSERT_TRUE(Connect(c.model)) << LogDump();
+    ASSERT_TRUE(Connect(c.model, false, false, c.interval)) << LogDump();
     EXPECT_TRUE(WaitFor([&] { return StatusText(3) == c.speed; })) << c.model << StatusText(3);
     EXPECT_EQ(c.vendor, (int)UsbVendorFlag) << c.model;
+    EXPECT_EQ(c.ms, (int)Ports[IF_USB].receiveTimes) << c.model;
   }
   PostCommand(IDM_DESCRIPTOR);
   EXPECT_TRUE(WaitLine("HCD1")) << LogDump();
@@ -301,11 +326,20 @@ TEST_F(UsbTest, JobEndWaitWriteErrorsUnplugAndStatusZero) {
   Sleep(1500);
   EXPECT_TRUE(LinesWith("unseen").empty());
 
-  // Errors at write start give their lines and the circuit box.
-  struct Case { DWORD error; const char* reason; } cases[] = {
-      {234, "(Overflow)"},
-      {1784, "(Unsettled asynchronous I/O remains in large quantities.)"},
-      {8, "(Unsettled asynchronous I/O remains in large quantities.)"},
+  // Status reads that keep failing stop receiving, and the job with it: left running, no
+  // Stop could reach it any more.
+  Locked(p, [](UsbPrinter& u) { u.status = 1; });
+  StartStuckJob(p, File("status.bin", Pattern(1 << 20)));
+  Locked(p, [](UsbPrinter& u) { UsbFailRequests(u, USB_REQUEST_VENDOR_GET, 31, 2); });
+  EXPECT_TRUE(WaitFor([] { return !LinesWith("USB Status Read circuit Error !!").empty(); })) << LogDump();
+  EXPECT_TRUE(JobEnded(3000)) << LogDump();
+
+  // Errors at write start give their lines and the circuit box; a file's short last piece
+  // words its circuit line without the blank.
+  struct Case { DWORD error; const char* reason; size_t size; const char* circuit; } cases[] = {
+      {234, "(Overflow)", 1024, "Send circuit Error. [ErrNo="},
+      {1784, "(Unsettled asynchronous I/O remains in large quantities.)", 3, "Send circuit Error.[ErrNo="},
+      {8, "(Unsettled asynchronous I/O remains in large quantities.)", 1024, "Send circuit Error. [ErrNo="},
   };
   static DWORD failWith;
   UsbWriteStart = [](HANDLE, LPCVOID, DWORD, LPOVERLAPPED, LPOVERLAPPED_COMPLETION_ROUTINE) -> BOOL {
@@ -314,12 +348,12 @@ TEST_F(UsbTest, JobEndWaitWriteErrorsUnplugAndStatusZero) {
   };
   for (const Case& c : cases) {
     failWith = c.error;
-    ASSERT_TRUE(StartJob({File("e.bin", "abc")}, "64"));
+    ASSERT_TRUE(StartJob({File("e.bin", Pattern(c.size))}, "1"));
     EXPECT_NE(AnswerMessageBox("Error", IDOK).find("Circuit error."), std::string::npos) << c.error;
     ASSERT_TRUE(JobEnded()) << LogDump();
     std::string head = "USB:(" + std::to_string(SendCounter) + ")<ERROR> ", error = std::to_string(c.error);
     EXPECT_TRUE(HasLine(head + "Data Send NG. " + c.reason + " [ErrNo=" + error + "]")) << LogDump();
-    EXPECT_TRUE(HasLine(head + "Send circuit Error. [ErrNo=" + error + "]")) << LogDump();
+    EXPECT_TRUE(HasLine(head + c.circuit + error + "]")) << LogDump();
   }
   UsbWriteStart = WriteFileEx;
 
