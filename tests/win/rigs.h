@@ -157,7 +157,7 @@ struct Ieee1394Rig : DeviceRig {
   ScsiDevice scsi;
   bool Serve() override {
     SimDeviceSetup s;
-    s.name = "ieee1394-matrix";
+    s.name = "ieee1394-test";
     s.dosName = "LPT2";
     s.control = ScsiControl;
     s.controlState = &scsi;
