@@ -264,6 +264,8 @@ TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
   SetText(dlg, IDC_MIB_VALUE, "0005HELLO");
   Click(dlg, IDC_MIB_SET_MIB);
   EXPECT_TRUE(WaitFor([&] { return Locked(p, [](UsbPrinter& u) { return u.vendor.mibSets; }) == 1; }));
+  EXPECT_EQ(1, MibReferCycle());  // a receive's automatic cycle must not fall between the user's set and get
+  EXPECT_EQ(1, Locked(p, [](UsbPrinter& u) { return u.vendor.mibSets; }));
   Click(dlg, IDC_MIB_GET);
   SetText(dlg, IDC_MIB_RECEIVE_SIZE, "100");
   Click(dlg, IDC_MIB_GET_MIB);
