@@ -16,7 +16,6 @@ static int Failed(int kind, int sending) {
   return 0;
 }
 
-
 static int IsBusy(const PieceWriter* writer, int error) {
   for (int busy : writer->busyErrors)
     if (busy && busy == error) return 1;
