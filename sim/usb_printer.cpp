@@ -65,7 +65,10 @@ ControlAnswer UsbPrinterControl(void* state, const ControlRequest& r) {
     }
     case USB_REQUEST_VENDOR_GET: return VendorGet(p, r);
     case USB_REQUEST_VENDOR_SET:
-      if (r.in == std::string(clearInput, sizeof clearInput)) return Answer4(p.clearAnswer, r.outLength);
+      if (r.in == std::string(clearInput, sizeof clearInput)) {
+        p.clears++;
+        return Answer4(p.clearAnswer, r.outLength);
+      }
       return Services(p, r);
   }
   return ControlFailure(ERROR_INVALID_PARAMETER_);

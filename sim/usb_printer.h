@@ -29,6 +29,7 @@ struct UsbPrinter {
   int present = 1;         // 0: unplugged; every request fails with 31 and the bus lists it not
 
   long long requests = 0;  // control requests answered, failures included
+  long long clears = 0;    // buffer-clear requests answered
 };
 
 // A printer of the given model name on the given port, with a device ID naming it.

@@ -122,36 +122,3 @@ TEST_F(EndToEnd, FilesGoInTheChosenOrderTheCounterCarriesOnAndEveryByteSentArriv
       << SimGetStats().bytes << " of " << job.size();
   EXPECT_EQ(Hash(job), SimGetStats().hash);
 }
-
-// Stop ends a job the printer does not read, and a keystroke meanwhile is refused; what the
-// socket took before the stop arrives whole once the printer reads again, and the
-// connection serves the next keystroke and job.
-TEST_F(EndToEnd, StopAndKeystrokesDuringAJobTheConnectionServesWhatFollows) {
-  Connect(false);
-  std::string big = Pattern(STUCK_FILE_SIZE);
-  StartStuckJob(File("big.bin", big));
-  HWND dlg = OpenKeyInputDialog(0, 0, 2);  // character unit
-  ASSERT_TRUE(dlg);
-  HWND field = GetDlgItem(dlg, IDC_KEY_ENTRY);
-  TypeChars(field, "q");
-  EXPECT_TRUE(HasLine("TCP/IP:<ERROR> Socket busy.")) << LogDump();
-  PostCommand(IDM_STOP);
-  ASSERT_TRUE(JobEnded(10000)) << LogDump();
-  EXPECT_TRUE(HasLine("TCP/IP:<ERROR>Data Send NG.")) << LogDump();
-  EXPECT_TRUE(LinesWith("SendTime").empty()) << LogDump();
-  EXPECT_FALSE(ToolbarEnabled(TB_STOP));
-
-  long long taken = (long long)BytesSent;
-  ASSERT_GT(taken, 0);
-  ASSERT_LT(taken, (long long)big.size());
-  SimSetReadRate(0, 0);
-  ASSERT_TRUE(WaitFor([&] { return SimGetStats().bytes == taken; }, 20000)) << SimGetStats().bytes << " of " << taken;
-  std::string received = SimReceived();
-  EXPECT_TRUE(received == big.substr(0, received.size())) << "not a prefix of the file";
-  TypeChars(field, "r");
-  ASSERT_TRUE(RunJob({File("small.bin", "after the stop")}));
-  EXPECT_TRUE(WaitFor([&] { return SimGetStats().bytes == taken + 15; }));
-  EXPECT_EQ("rafter the stop", SimReceived().substr(received.size()));
-  EXPECT_TRUE(HasLine("TCP/IP:Data Send End.")) << LogDump();
-  EXPECT_EQ(1, LineCount("TCP/IP:<ERROR> Socket busy."));
-}

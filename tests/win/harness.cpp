@@ -19,6 +19,7 @@
 #include <thread>
 
 static std::thread uiThread;
+static HANDLE uiEnded = CreateEventA(NULL, TRUE, FALSE, NULL);
 
 // A folder and all it holds. The \\?\ form reaches the paths longer than MAX_PATH that a test
 // makes on purpose; "rmdir /s" of Wine's cmd deletes the current directory's files instead.
@@ -41,6 +42,7 @@ std::string FreshFolder(const char* name) {
   dir = dir.substr(0, dir.find_last_of('\\')) + "\\testdirs";
   CreateDirectoryA(dir.c_str(), NULL);
   dir += "\\" + std::string(name);
+  std::replace(dir.begin(), dir.end(), '/', '_');  // a parameterised test's name
   RemoveTree(L"\\\\?\\" + std::wstring(dir.begin(), dir.end()));
   CreateDirectoryA(dir.c_str(), NULL);
   SetCurrentDirectoryA(dir.c_str());
@@ -55,11 +57,15 @@ bool WaitFor(const std::function<bool()>& condition, int ms) {
 
 void StartApp() {
   hMainWnd = NULL;
-  uiThread = std::thread([] { AppRun(GetModuleHandleA(NULL), SW_SHOW); });
+  ResetEvent(uiEnded);
+  uiThread = std::thread([] {
+    AppRun(GetModuleHandleA(NULL), SW_SHOW);
+    SetEvent(uiEnded);
+  });
   WaitFor([] { return hMainWnd != NULL && hLogList != NULL && IsWindowVisible(hMainWnd); });
 }
 
-struct FindArgs { const char* title; HWND found; };
+struct FindArgs { const char* title; DWORD pid; HWND found; };
 
 // GetWindowTextA waits for the window's thread, so a dialog is found once its thread is free.
 static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
@@ -69,7 +75,7 @@ static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
   char cls[32], title[256];
   GetClassNameA(wnd, cls, sizeof cls);
   GetWindowTextA(wnd, title, sizeof title);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && strcmp(cls, "#32770") == 0 &&
+  if (pid == args->pid && IsWindowVisible(wnd) && strcmp(cls, "#32770") == 0 &&
       (!args->title || strcmp(title, args->title) == 0)) {
     args->found = wnd;
     return FALSE;
@@ -77,8 +83,8 @@ static BOOL CALLBACK FindOwnDialog(HWND wnd, LPARAM lParam) {
   return TRUE;
 }
 
-static HWND FindDialog(const char* title) {
-  FindArgs args = {title, NULL};
+static HWND FindDialog(const char* title, DWORD pid = 0) {
+  FindArgs args = {title, pid ? pid : GetCurrentProcessId(), NULL};
   EnumWindows(FindOwnDialog, (LPARAM)&args);
   return args.found;
 }
@@ -91,15 +97,22 @@ void StopApp() {
     PostMessageA(left, WM_CLOSE, 0, 0);
     WaitFor([&] { return !IsWindow(left); }, 1000);
   }
-  if (hMainWnd) PostMessageA(hMainWnd, WM_COMMAND, 32832, 0);
+  if (hMainWnd) PostMessageA(hMainWnd, WM_COMMAND, IDM_END, 0);
   if (uiThread.joinable()) uiThread.join();
+}
+
+bool EndAppWithin(int ms) {
+  PostMessageA(hMainWnd, WM_COMMAND, IDM_END, 0);
+  if (WaitForSingleObject(uiEnded, ms) != WAIT_OBJECT_0) return false;
+  uiThread.join();
+  return true;
 }
 
 void PostCommand(int id) { PostMessageA(hMainWnd, WM_COMMAND, id, 0); }
 
-HWND WaitDialog(const char* title, int ms) {
+HWND WaitDialog(const char* title, int ms, DWORD pid) {
   HWND found = NULL;
-  WaitFor([&] { return (found = FindDialog(title)) != NULL; }, ms);
+  WaitFor([&] { return (found = FindDialog(title, pid)) != NULL; }, ms);
   return found;
 }
 
@@ -211,8 +224,8 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
 }
 
 // Types the path into a file dialog's name field and presses its OK button.
-bool ChooseInFileDialog(const char* title, const std::string& path) {
-  HWND box = WaitDialog(title);
+bool ChooseInFileDialog(const char* title, const std::string& path, DWORD pid) {
+  HWND box = WaitDialog(title, 5000, pid);
   if (!box) return false;
   HWND name = GetDlgItem(box, 0x047C);
   if (name) {

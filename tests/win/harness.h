@@ -10,10 +10,13 @@
 std::string FreshFolder(const char* name);  // empty folder under the build tree; becomes the current directory
 void StartApp();
 void StopApp();                             // "Processing end", waits for the UI thread
+// "Processing end" alone, as the user gives it; false when the UI thread still runs after ms.
+bool EndAppWithin(int ms);
 void PostCommand(int id);
 bool WaitFor(const std::function<bool()>& condition, int ms = 5000);
 
-HWND WaitDialog(const char* title, int ms = 5000);  // a visible dialog or message box of this process
+// A visible dialog or message box of this process, or of the process `pid`.
+HWND WaitDialog(const char* title, int ms = 5000, DWORD pid = 0);
 bool DialogGone(HWND dlg, int ms = 5000);
 void SetText(HWND dlg, int id, const std::string& text);
 std::string Text(HWND dlg, int id);
@@ -42,7 +45,7 @@ bool ConfirmTcpipDialog(const std::string& host, int port, bool bidirectional, b
                         bool check = false);
 
 // The path typed into a file dialog's name field and confirmed; true once the dialog closed.
-bool ChooseInFileDialog(const char* title, const std::string& path);
+bool ChooseInFileDialog(const char* title, const std::string& path, DWORD pid = 0);
 
 // What the shell hands a drop target; posted when the drop may open a message box.
 void DropOnDialog(HWND dlg, const std::vector<std::string>& paths, bool post = false);

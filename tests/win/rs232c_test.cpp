@@ -1,51 +1,24 @@
 // The RS-232C driver against the simulated printer on a real COM port: COM10, a pty that
 // the native simulator serves on the far side.
-#include "tests/win/harness.h"
-#include "tests/win/rs232c_far_end.h"
-#include "common/resource.h"
-#include "common/settings.h"
-#include "common/state.h"
+#include "tests/win/rigs.h"
 #include "ports/rs232c/rs232c.h"
-#include "send/engine.h"
-#include "sim/printer.h"
 
 const int COM = 10;
 
 class Rs232c : public AppTest {
  protected:
-  void BeforeStart() override {
-    ListComPort(COM, true);
-    ASSERT_TRUE(FarEndStart(COM)) << "the native simulator did not start: build/native/tarvex-sim";
-  }
+  void BeforeStart() override { ASSERT_TRUE(rig.Serve()) << "the native simulator did not start: build/native/tarvex-sim"; }
   void TearDown() override {
     FarEndAsk("pause 0");  // a printer that takes nothing (or holds XOFF) would hold up the shutdown
     FarEndAsk("send 11");
     AppTest::TearDown();
-    FarEndStop();
-    ListComPort(COM, false);
+    rig.Unserve();
     DirectWritePatienceMs = 10000;
   }
-  HWND OpenDialog() {
-    PostCommand(IDM_RS232C);
-    return WaitDialog("RS-232C");
-  }
-  static void Choose(HWND dlg, int id, const char* label) {
-    LRESULT index = SendDlgItemMessageA(dlg, id, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)label);
-    ASSERT_NE(CB_ERR, index) << label;
-    SendDlgItemMessageA(dlg, id, CB_SETCURSEL, index, 0);
-  }
-  // The dialog as a user fills it; flow "NO" lets every byte value through both ways.
   void Connect(bool bidirectional, const char* interval = "500ms", const char* flow = "NO") {
-    HWND dlg = OpenDialog();
-    ASSERT_TRUE(dlg);
-    Choose(dlg, IDC_RS_PORT, "COM10");
-    Choose(dlg, IDC_RS_FLOW, flow);
-    Choose(dlg, IDC_RS_INTERVAL, interval);
-    SetCheck(dlg, IDC_RS_BIDIR, bidirectional);
-    Click(dlg, IDOK);
-    ASSERT_TRUE(DialogGone(dlg));
-    ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
+    rig.Open(bidirectional, interval, flow);
   }
+  Rs232cRig rig;
   // The capture's count as the status bar shows it; 0 until it shows one.
   static int CaptureCount() {
     std::string text = StatusText(2);
@@ -54,7 +27,7 @@ class Rs232c : public AppTest {
 };
 
 TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
-  HWND dlg = OpenDialog();
+  HWND dlg = Rs232cRig::OpenDialog();
   ASSERT_TRUE(dlg);
   ASSERT_EQ(COM, SendDlgItemMessageA(dlg, IDC_RS_PORT, CB_GETCOUNT, 0, 0));
   EXPECT_EQ("COM1", Text(dlg, IDC_RS_PORT));
@@ -64,20 +37,20 @@ TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
     EXPECT_EQ(shown, Text(dlg, id));
   EXPECT_FALSE(IsChecked(dlg, IDC_RS_CHECK));
   // The port refuses 4 data bits: the open fails and lets the port go.
-  Choose(dlg, IDC_RS_PORT, "COM10");
-  Choose(dlg, IDC_RS_DATA_BITS, "4 *");
+  Rs232cRig::Choose(dlg, IDC_RS_PORT, "COM10");
+  Rs232cRig::Choose(dlg, IDC_RS_DATA_BITS, "4 *");
   Click(dlg, IDOK);
   ASSERT_TRUE(DialogGone(dlg));
   EXPECT_TRUE(WaitLine("RS232C:Not Open.")) << LogDump();
   EXPECT_TRUE(HasLine("RS232C:<ERROR>Port open NG.[ErrorNo=50]")) << LogDump();
   EXPECT_EQ(0, Ports[IF_RS232C].connected);
 
-  dlg = OpenDialog();
+  dlg = Rs232cRig::OpenDialog();
   ASSERT_TRUE(dlg);
   for (auto [id, label] : {std::pair<int, const char*>{IDC_RS_PORT, "COM10"}, {IDC_RS_BAUD, "19200"},
                            {IDC_RS_DATA_BITS, "7"}, {IDC_RS_PARITY, "EVEN"}, {IDC_RS_STOP_BITS, "2"},
                            {IDC_RS_FLOW, "XON/XOFF"}})
-    Choose(dlg, id, label);
+    Rs232cRig::Choose(dlg, id, label);
   Click(dlg, IDOK);
   ASSERT_TRUE(DialogGone(dlg));
   ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].connected == 1; })) << LogDump();
@@ -97,7 +70,7 @@ TEST_F(Rs232c, TheDialogListsEveryPortUpToTheHighestAndOpensCom10AsChosen) {
   EXPECT_EQ(0, Ports[IF_RS232C].connected);
 }
 
-TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExact) {
+TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExactAndAKeyHeldOffEndsAfterItsPatience) {
   Connect(true, "5sec ");
   std::string data = FloodBytes(300001, 3);
   std::string path = File("data.bin", data);
@@ -146,20 +119,10 @@ TEST_F(Rs232c, FilesKeysAndAnswersArriveByteExact) {
   if (alone != INVALID_HANDLE_VALUE) CloseHandle(alone);
   std::string captured = ReadBytes(capture);
   EXPECT_TRUE(captured == FloodBytes(2000, 8) + FloodBytes(6000, 9)) << captured.size() << " bytes captured";
-}
 
-// A printer that takes nothing, then one that stops reading while it answers, then one
-// whose line drops: each ends as the user can tell, and the window never waits for it.
-TEST_F(Rs232c, StalledPrintersDisconnectsAndALineDrop) {
+  // The printer holds XOFF: a function key cannot go out, and the window must not wait for
+  // it beyond its patience.
   Connect(false, "500ms", "XON/XOFF");
-  FarEndAsk("pause 1");
-  ASSERT_TRUE(StartJob({File("big.bin", std::string(1 << 20, 'b'))}, "64", 1));
-  EXPECT_TRUE(WaitLine("RS232C:<ERROR>Send Data Time Out.", 1, 8000)) << LogDump();
-  EXPECT_TRUE(JobEnded(15000)) << LogDump();
-  EXPECT_TRUE(HasLine("RS232C:<ERROR>Data Send NG."));
-
-  // The printer holds XOFF: a function key cannot go out, and the window must not wait
-  // for it beyond its patience.
   ASSERT_EQ("ok", FarEndAsk("send 13"));
   DirectWritePatienceMs = 1500;
   lstrcpyA(FunctionKeys[0], "stuck");
@@ -169,40 +132,6 @@ TEST_F(Rs232c, StalledPrintersDisconnectsAndALineDrop) {
   ASSERT_TRUE(SendMessageTimeoutA(hMainWnd, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result)) << "the window froze";
   EXPECT_TRUE(WaitLine("RS232C:<ERROR>Data Write NG.[ErrorNo=121]", 1, 5000)) << LogDump();
   EXPECT_EQ(1, Ports[IF_RS232C].connected);
-
-  // Disconnecting during a job and a read: no error line, no error box.
-  FarEndAsk("send 11");
-  PostCommand(IDM_DISCONNECT);
-  ASSERT_TRUE(WaitLine("RS232C:Port Close."));
-  Connect(true, "50ms ");
-  ASSERT_TRUE(StartJob({File("big.bin", std::string(1 << 20, 'd'))}, "64"));
-  ASSERT_TRUE(WaitFor([] { return Ports[IF_RS232C].sending == 1; }));
-  RcvDsp = 0;  // shown, the answer would push the earlier lines out of the log
-  FarEndAsk("flood 200000 5");
-  Sleep(300);
-  PostCommand(IDM_DISCONNECT);
-  EXPECT_TRUE(WaitLine("RS232C:Port Close.", 2)) << LogDump();
-  EXPECT_TRUE(JobEnded(15000)) << LogDump();
-  EXPECT_TRUE(WaitDialog("Error", 1000) == NULL) << LogDump();
-  EXPECT_EQ(1u, LinesWith("Data Write NG").size()) << LogDump();
-
-  // The line drops: the circuit error once, the port stays open, and a job on it ends
-  // with the write error rather than trying forever.
-  FarEndAsk("pause 0");
-  Connect(true, "50ms ");
-  ASSERT_EQ("ok", FarEndAsk("drop"));
-  EXPECT_EQ("The circuit error occurred. Please re-connect. Circuit error.", AnswerMessageBox("Error", IDOK));
-  EXPECT_TRUE(WaitDialog("Error", 500) == NULL);
-  EXPECT_EQ(1, Ports[IF_RS232C].connected);
-  EXPECT_EQ(0, Ports[IF_RS232C].receiveRun);
-  int failed = LineCount("RS232C:<ERROR>Data Send NG.");
-  ASSERT_TRUE(StartJob({File("after.bin", "after the drop")}, "1"));
-  EXPECT_TRUE(JobEnded(20000)) << LogDump();
-  EXPECT_EQ(1u, LinesWith("RS232C:(1)<ERROR>Data Write NG.[ErrorNo=").size()) << LogDump();
-  EXPECT_EQ(failed + 1, LineCount("RS232C:<ERROR>Data Send NG.")) << LogDump();
-  PostCommand(IDM_DISCONNECT);
-  ASSERT_TRUE(WaitLine("RS232C:Port Close.", 3));
-  Connect(false);  // the printer is back on a fresh line
 }
 
 // Keys typed while the printer holds XOFF wait behind the pending one and go out in the

@@ -131,10 +131,10 @@ class UsbTest : public AppTest {
   }
   // A job that cannot end by itself: the printer reads nothing. Only this job names its
   // file, so a late line of the job before cannot stand for it.
-  void StartStuckJob(SimUsb* p, const std::string& path, int timeOutSeconds = 0) {
+  void StartStuckJob(SimUsb* p, const std::string& path) {
     SimDeviceSetReading(p->device, 0);
     size_t started = LinesWith("SendDataFile = " + path).size();
-    ASSERT_TRUE(StartJob({path}, "64", timeOutSeconds));
+    ASSERT_TRUE(StartJob({path}, "64"));
     ASSERT_TRUE(WaitFor([&] { return LinesWith("SendDataFile = " + path).size() > started; })) << LogDump();
     Sleep(500);
     ASSERT_TRUE(SendThreadHandle != NULL);
@@ -142,13 +142,12 @@ class UsbTest : public AppTest {
   UsbBus bus;
 };
 
-// Models listed, the exact one chosen, its ID shown, files byte-exact, a job cancelled in
-// time, the keyboard refused during a job, and a clean close. Then, on a new bus, the walk
-// lists the high-speed printer (interface 1) first, the spooler the full-speed one: each
-// connection still shows its own printer's speed and vendor flag. Then the report, and the
+// Models listed, the exact one chosen, its ID shown, files byte-exact, and a clean close.
+// Then, on a new bus, the walk lists the high-speed printer (interface 1) first, the spooler
+// the full-speed one: each connection still shows its own printer's speed and vendor flag. Then the report, and the
 // vendor requests: SET_OFFSET takes 1 to 255 only; the MIB dialog lays out and answers;
 // its requests never fall between a cycle's set and get, so the counter runs on.
-TEST_F(UsbTest, ListsConnectsSendsCancelsAndServesTheConnectedPrinter) {
+TEST_F(UsbTest, ListsConnectsSendsAndServesTheConnectedPrinter) {
   CurrentInterfaceKind = IF_RS232C;
   PostCommand(IDM_USB);
   EXPECT_NE(AnswerMessageBox("Error", IDOK).find("There is no printer which can be opened by USB."), std::string::npos);
@@ -211,20 +210,6 @@ TEST_F(UsbTest, ListsConnectsSendsCancelsAndServesTheConnectedPrinter) {
   EXPECT_TRUE(WaitFor([&] { return Received(chosen).size() == sent.size(); }));
   EXPECT_TRUE(Received(chosen) == sent);
   EXPECT_EQ(LinesWith("USB:Data Send End.").size(), 4u) << LogDump();
-
-  // Job cancel while the printer reads nothing: served within a wait slice.
-  StartStuckJob(chosen, File("big.bin", Pattern(4 << 20)));
-  HWND key = OpenKeyInputDialog(0, 0, 2);
-  ASSERT_TRUE(key);
-  TypeChars(GetDlgItem(key, IDC_KEY_ENTRY), "q");
-  EXPECT_TRUE(HasLine("<ERROR> Port Busy.")) << LogDump();
-  Click(key, IDCANCEL);
-  DWORD start = GetTickCount();
-  PostCommand(IDM_JOB_CANCEL);
-  ASSERT_TRUE(WaitFor([] { return SendThreadHandle == NULL; }, 5000)) << LogDump();
-  EXPECT_LT(GetTickCount() - start, 1000u);  // 200 ms of the send's wait plus the window's and job's own steps
-  EXPECT_TRUE(WaitLine("USB:<ERROR>Data Send NG.")) << LogDump();
-  SimDeviceSetReading(chosen->device, 1);
 
   Disconnect();
   EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
@@ -306,9 +291,9 @@ TEST_F(UsbTest, ListsConnectsSendsCancelsAndServesTheConnectedPrinter) {
 
 // GET_JOB_END on, the printer never says the job ended: the job still ends, as one failed job
 // and with no box, by Stop (also while its dialog closes), job cancel, time-out, disconnection.
-// Then a printer that stops reading, fails at write start, vanishes mid-job, or never says
-// it may be read: each ends as the user expects, with no stray box and no crash.
-TEST_F(UsbTest, JobEndWaitStallsWriteErrorsUnplugAndStatusZero) {
+// Then a printer that fails at write start, comes back after vanishing mid-job, or never
+// says it may be read: each ends as the user expects, with no stray box and no crash.
+TEST_F(UsbTest, JobEndWaitWriteErrorsUnplugAndStatusZero) {
   SimUsb* p = bus.Add("X1", 1);
   ASSERT_TRUE(Connect("X1", true)) << LogDump();
   Locked(p, [](UsbPrinter& u) { u.jobEnded = 1; });
@@ -350,12 +335,6 @@ TEST_F(UsbTest, JobEndWaitStallsWriteErrorsUnplugAndStatusZero) {
   Locked(p, [](UsbPrinter& u) { UsbFailRequests(u, USB_REQUEST_VENDOR_GET, 31, 2); });
   EXPECT_TRUE(WaitFor([] { return !LinesWith("USB Status Read circuit Error !!").empty(); })) << LogDump();
   EXPECT_TRUE(JobEnded(3000)) << LogDump();
-
-  // The time-out on: the stuck piece ends with its line.
-  StartStuckJob(p, File("stuck.bin", Pattern(1 << 20)), 1);
-  EXPECT_TRUE(WaitLine("USB:<ERROR>Send Data Time Out.", 1, 5000)) << LogDump();
-  ASSERT_TRUE(JobEnded());
-  SimDeviceSetReading(p->device, 1);
 
   // Errors at write start give their lines and the circuit box; a file's short last piece
   // words its circuit line without the blank.
@@ -417,15 +396,4 @@ TEST_F(UsbTest, JobEndWaitStallsWriteErrorsUnplugAndStatusZero) {
   EXPECT_EQ(AnswerMessageBox("Error", IDOK, 500), "<no message box>") << LogDump();
   EXPECT_TRUE(WaitFor([&] { return Received(p).size() >= before + moved.size(); })) << LogDump();
   EXPECT_TRUE(Received(p).substr(before) == moved) << Received(p).size() - before;
-
-  // Disconnect while a write waits for the printer and the receive thread reads: the job
-  // ends as stopped, no box, a clean close.
-  StartStuckJob(p, File("left.bin", Pattern(1 << 20)));
-  size_t errors = LinesWith("<ERROR>").size();
-  Disconnect();
-  EXPECT_TRUE(JobEnded()) << LogDump();
-  EXPECT_TRUE(WaitLine("Close Success")) << LogDump();
-  EXPECT_EQ(AnswerMessageBox("Error", IDOK, 1000), "<no message box>") << LogDump();
-  EXPECT_EQ(LinesWith("<ERROR>").size(), errors + 1) << LogDump();  // the job's own end
-  EXPECT_TRUE(LinesWith("not opened").empty()) << LogDump();
 }
