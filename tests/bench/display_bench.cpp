@@ -5,6 +5,7 @@
 #include "common/settings.h"
 #include "common/state.h"
 #include "send/driver.h"
+#include "sim/printer.h"
 #include <stdio.h>
 #include <string>
 #include <thread>
@@ -21,18 +22,9 @@ static double ProcessCpu() {
   return (k.QuadPart + u.QuadPart) / 1e7;
 }
 
-// Printer answers of mixed lengths, some longer than the display width.
-static std::string Answers() {
-  std::string text;
-  for (int i = 0; text.size() < CHUNK; i++)
-    text += "@PJL INFO STATUS\r\nCODE=" + std::to_string(10001 + i) + "\r\nDISPLAY=\"" + std::string(i % 7 * 20, 'R') +
-            "\"\r\nONLINE=TRUE\r\n\f";
-  return text.substr(0, CHUNK);
-}
-
 static double Measure(int dspLine) {
   DspLine = dspLine;
-  std::string chunk = Answers();
+  std::string chunk = AnswerText(CHUNK);
   long long done = 0;
   double start = Now(), cpu = ProcessCpu();
   for (; done < TOTAL && Now() - start < TIME_LIMIT; done += CHUNK)
