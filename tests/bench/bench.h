@@ -20,6 +20,23 @@ static inline double Now() {
   return (double)count.QuadPart / frequency.QuadPart;
 }
 
+static inline double CpuSeconds(const FILETIME& kernel, const FILETIME& user) {
+  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}}, u = {{user.dwLowDateTime, user.dwHighDateTime}};
+  return (k.QuadPart + u.QuadPart) / 1e7;
+}
+
+static inline double ThreadCpu(HANDLE thread) {
+  FILETIME created, exited, kernel = {}, user = {};  // 0 for a thread that is not there
+  GetThreadTimes(thread, &created, &exited, &kernel, &user);
+  return CpuSeconds(kernel, user);
+}
+
+static inline double ProcessCpu() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  return CpuSeconds(kernel, user);
+}
+
 static std::thread benchUi;
 
 // The program in a temporary folder of its own, so its settings file lands there; false

@@ -15,13 +15,6 @@ const double GOAL = 1.0;        // MB/s
 const double TIME_LIMIT = 20;   // s; a slow display ends the run early rather than hang the bench
 const long long TOTAL = 8 << 20;
 
-static double ProcessCpu() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}}, u = {{user.dwLowDateTime, user.dwHighDateTime}};
-  return (k.QuadPart + u.QuadPart) / 1e7;
-}
-
 static double Measure(int dspLine) {
   DspLine = dspLine;
   std::string chunk = AnswerText(CHUNK);
