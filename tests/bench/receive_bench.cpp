@@ -160,12 +160,15 @@ static std::string LogLine(int index) {
   return line;
 }
 
+const char* const RUN_LINE = "receive bench: ";
+
 // How far into the answers the log has shown them: the last answer's code line among the
-// last lines, or all of them once their last line is there.
+// last lines of this run, or all of them once their last line is there.
 static long long BytesShown() {
   int count = (int)SendMessageA(hLogList, LB_GETCOUNT, 0, 0);
   for (int i = count - 1; i >= 0 && i >= count - 8; i--) {
     std::string line = LogLine(i);
+    if (line.compare(0, strlen(RUN_LINE), RUN_LINE) == 0) break;
     if (line.compare(0, 13, "@PJL INFO END") == 0) return TOTAL;
     size_t end = line.find_first_not_of("0123456789", 5);
     if (line.compare(0, 5, "CODE=") == 0) return (long long)answers.find("\r\n" + line.substr(0, end) + "\r\n");
@@ -217,7 +220,7 @@ static Run Timed(double (*answer)(), const std::function<long long()>& arrived) 
 
 static Run Shown(const Interface& port) {
   RcvDsp = 1;
-  DisplayLine("receive bench: %s shown", port.name);  // the last run's answers are no longer the last lines
+  DisplayLine("%s%s shown", RUN_LINE, port.name);
   Run run = {};
   if (port.connect()) run = Timed(port.answer, BytesShown);
   Disconnect(port.kind);
@@ -272,6 +275,7 @@ static bool Measure(const Interface& port) {
   printf("  %s: byte-exact %s; the printer to a plain reader %.2f MB/s\n", port.name, exact ? "yes" : "NO", plain);
   PrintRun("shown", shown, SHOWN_GOAL);
   PrintRun("captured", captured, CAPTURED_GOAL);
+  fflush(stdout);
   return shown.rate >= SHOWN_GOAL && captured.rate >= CAPTURED_GOAL && exact;
 }
 
