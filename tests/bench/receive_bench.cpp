@@ -27,8 +27,22 @@ static char tcpPort[8];
 static double connectStart;
 static SimDevice *parallel, *ieee1394, *usb;
 
-static bool Connected(HWND dlg, int kind, bool filled) {
+// A connection dialog as a user fills it: bidirectional, the smallest interval, and what
+// the interface asks besides (`fill`: false when the dialog lacks an entry).
+struct ConnectDialog {
+  int command;
+  const char* title;
+  int kind, intervalId, bidirectionalId;
+  bool (*fill)(HWND dlg);
+};
+
+static bool Connect(const ConnectDialog& d) {
+  HWND dlg = OpenDialog(d.command, d.title);
+  if (!dlg) return false;
+  bool filled = Choose(dlg, d.intervalId, SMALLEST_INTERVAL) && d.fill(dlg);
+  SetCheck(dlg, d.bidirectionalId, true);
   Click(dlg, filled ? IDOK : IDCANCEL);
+  int kind = d.kind;
   return filled && WaitUntil([kind] { return Ports[kind].connected == 1 && ReceiveThreadHandle; });
 }
 
@@ -39,39 +53,27 @@ static bool ConnectTcpip() {
 }
 
 static bool ConnectRs232c() {
-  HWND dlg = OpenDialog(IDM_RS232C, "RS-232C");
-  if (!dlg) return false;
-  bool filled = Choose(dlg, IDC_RS_PORT, "COM10") && Choose(dlg, IDC_RS_FLOW, "NO") &&
-                Choose(dlg, IDC_RS_INTERVAL, SMALLEST_INTERVAL);
-  SetCheck(dlg, IDC_RS_BIDIR, true);
-  return Connected(dlg, IF_RS232C, filled);
+  return Connect({IDM_RS232C, "RS-232C", IF_RS232C, IDC_RS_INTERVAL, IDC_RS_BIDIR,
+                  [](HWND dlg) { return Choose(dlg, IDC_RS_PORT, "COM10") && Choose(dlg, IDC_RS_FLOW, "NO"); }});
 }
 
 static bool ConnectIeee1284() {
-  HWND dlg = OpenDialog(IDM_IEEE1284, "IEEE1284(Centro)");
-  if (!dlg) return false;
-  bool filled = Choose(dlg, IDC_1284_INTERVAL, SMALLEST_INTERVAL);
-  SetCheck(dlg, IDC_1284_BIDIR, true);
-  SetCheck(dlg, IDC_1284_ECP, true);
-  return Connected(dlg, IF_IEEE1284, filled);
+  return Connect({IDM_IEEE1284, "IEEE1284(Centro)", IF_IEEE1284, IDC_1284_INTERVAL, IDC_1284_BIDIR, [](HWND dlg) {
+                    SetCheck(dlg, IDC_1284_ECP, true);
+                    return true;
+                  }});
 }
 
 static bool ConnectIeee1394() {
-  HWND dlg = OpenDialog(IDM_IEEE1394, "IEEE1394");
-  if (!dlg) return false;
-  bool filled = Choose(dlg, IDC_1394_PORT, "LPT2") && Choose(dlg, IDC_1394_INTERVAL, SMALLEST_INTERVAL);
-  SetCheck(dlg, IDC_1394_BIDIR, true);
-  return Connected(dlg, IF_IEEE1394, filled);
+  return Connect({IDM_IEEE1394, "IEEE1394", IF_IEEE1394, IDC_1394_INTERVAL, IDC_1394_BIDIR,
+                  [](HWND dlg) { return Choose(dlg, IDC_1394_PORT, "LPT2"); }});
 }
 
 static bool ConnectUsb() {
-  HWND dlg = OpenDialog(IDM_USB, "USB printer name selection");
-  if (!dlg) return false;
-  SetDlgItemTextA(dlg, IDC_USB_PRINTER, "Bench");
-  bool filled = Choose(dlg, IDC_USB_INTERVAL, SMALLEST_INTERVAL);
-  SetCheck(dlg, IDC_USB_BIDIR, true);
-  SetCheck(dlg, IDC_USB_STATUS, false);
-  return Connected(dlg, IF_USB, filled);
+  return Connect({IDM_USB, "USB printer name selection", IF_USB, IDC_USB_INTERVAL, IDC_USB_BIDIR, [](HWND dlg) {
+                    SetCheck(dlg, IDC_USB_STATUS, false);
+                    return SetDlgItemTextA(dlg, IDC_USB_PRINTER, "Bench") != 0;
+                  }});
 }
 
 // Each returns when the printer's answers started.
@@ -294,15 +296,6 @@ static int FreePort() {
   return port;
 }
 
-static SimDevice* ServeDevice(const char* name, const char* dosName, ControlHandler control, void* state) {
-  SimDeviceSetup setup;
-  setup.name = name;
-  setup.dosName = dosName;
-  setup.control = control;
-  setup.controlState = state;
-  return SimDeviceStart(setup);
-}
-
 int main() {
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
@@ -318,8 +311,8 @@ int main() {
   static ScsiDevice scsi;
   static UsbPrinter printer = MakeUsbPrinter("Bench", 1);
   ParallelReset(&port);
-  parallel = ServeDevice("KELVLPT1", "KELVLPT1", ParallelControl, &port);
-  ieee1394 = ServeDevice("receive-bench-1394", "LPT2", ScsiControl, &scsi);
+  parallel = SimDeviceStart({"KELVLPT1", "KELVLPT1", kSimPipeData, ParallelControl, &port});
+  ieee1394 = SimDeviceStart({"receive-bench-1394", "LPT2", kSimPipeData, ScsiControl, &scsi});
   usb = SimBusServePrinter(&printer, 1, 1, "Bench");
   if (!parallel || !ieee1394 || !usb || !BenchStart("tarvex-receive-bench", SW_SHOW)) {
     printf("the simulated devices or the main window did not start\n");
