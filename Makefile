@@ -29,3 +29,4 @@ bench: build
 	@tools/wine-run build/win/tarvex-bench-ieee1284.exe
 	@tools/wine-run build/win/tarvex-usb-bench.exe
 	@tools/wine-run build/win/tarvex-display-bench.exe
+	@tools/wine-run build/win/tarvex-receive-bench.exe

@@ -40,7 +40,10 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/bench/usb_bench.cpp)
 endif()
 
 add_executable(tarvex-display-bench tests/bench/display_bench.cpp app/tarvex.rc)
-target_link_libraries(tarvex-display-bench tarvex_core)
+target_link_libraries(tarvex-display-bench tarvex_sim tarvex_core)
+
+add_executable(tarvex-receive-bench tests/bench/receive_bench.cpp tests/win/rs232c_far_end.cpp app/tarvex.rc)
+target_link_libraries(tarvex-receive-bench tarvex_sim tarvex_core)
 
 include(GoogleTest)
 gtest_discover_tests(tarvex_tests DISCOVERY_TIMEOUT 120

@@ -1,5 +1,6 @@
 #include "sim/device_host.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct SimDevice {
   volatile LONG failControl = 0;  // error + 1, 0 for none
   std::vector<Slot*> slots;
   std::string toClient;
+  size_t toClientSent = 0;  // taken by offset: erasing the front of a long answer per write costs its length
   std::string sent;  // from SimDeviceSend, under the lock
   double credit = 0;
   DWORD lastTick = 0;
@@ -152,6 +154,7 @@ void EndConnection(SimDevice* d, Slot* s) {
   PrinterEndConnection(*d->printer);
   LeaveCriticalSection(&d->lock);
   d->toClient.clear();
+  d->toClientSent = 0;
 }
 
 void Drop(SimDevice* d, Slot* s) {
@@ -231,9 +234,8 @@ void StartIo(SimDevice* d, Slot* s) {
     }
   }
   if (s->connected && !s->writing && !OtherWriting(d, s)) {
-    const std::string& out = s->role == kControl ? s->answer : Answers(s) ? d->toClient : std::string();
-    if (out.empty()) return;
-    s->pending = s->role == kControl ? out : out.substr(0, kPipeBuffer);
+    s->pending = s->role == kControl ? s->answer : Answers(s) ? d->toClient.substr(d->toClientSent, kPipeBuffer) : "";
+    if (s->pending.empty()) return;
     if (WriteFile(s->pipe, s->pending.data(), DWORD(s->pending.size()), NULL, &s->wov) ||
         GetLastError() == ERROR_IO_PENDING)
       s->writing = 1;
@@ -272,6 +274,14 @@ void OnRead(SimDevice* d, Slot* s, DWORD n, int more) {
   }
 }
 
+// Compacted once most of it is gone, so each byte is moved at most a few times.
+void TakenByClient(SimDevice* d, size_t n) {
+  d->toClientSent = std::min(d->toClientSent + n, d->toClient.size());
+  if (d->toClientSent * 2 < d->toClient.size()) return;
+  d->toClient.erase(0, d->toClientSent);
+  d->toClientSent = 0;
+}
+
 void Complete(SimDevice* d, Slot* s) {
   DWORD n = 0;
   if (s->connecting && HasOverlappedIoCompleted(&s->rov)) {
@@ -290,7 +300,7 @@ void Complete(SimDevice* d, Slot* s) {
     s->writing = 0;
     if (!GetOverlappedResult(s->pipe, &s->wov, &n, FALSE)) return Drop(d, s);
     if (s->role == kControl) s->answer.clear();
-    else d->toClient.erase(0, n < d->toClient.size() ? n : d->toClient.size());
+    else TakenByClient(d, n);
   }
 }
 

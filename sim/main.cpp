@@ -33,7 +33,7 @@ struct Options {
   const char* host = "127.0.0.1";
   const char* log = "";  // the job log's file
   int port = 9100;
-  int silent = 0, malformed = 0, quiet = 0, readRate = 0, tcp = 1, stdinStop = 0;
+  int silent = 0, malformed = 0, quiet = 0, readRate = 0, tcp = 1, stdinStop = 0, answers = 0;
   long long closeAfter = 0;
   long long com = 0, control = 0;  // the serial far end: COM number, test control port
 };
@@ -55,6 +55,7 @@ int Parse(int argc, char** argv, Options* o) {
     else if (!std::strcmp(a, "--port") && Number(argc, argv, &i, &n) && n <= 65535) o->port = int(n);
     else if (!std::strcmp(a, "--close-after") && Number(argc, argv, &i, &n)) o->closeAfter = n;
     else if (!std::strcmp(a, "--read-rate") && Number(argc, argv, &i, &n) && n <= 1 << 30) o->readRate = int(n);
+    else if (!std::strcmp(a, "--answers") && Number(argc, argv, &i, &n) && n <= 1 << 26) o->answers = int(n);
 #ifndef _WIN32
     else if (!std::strcmp(a, "--com") && Number(argc, argv, &i, &n) && n >= 1 && n <= 256) o->com = n;
     else if (!std::strcmp(a, "--control") && Number(argc, argv, &i, &n) && n <= 65535) o->control = n;
@@ -96,8 +97,8 @@ int main(int argc, char** argv) {
   if (!Parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: tarvex-sim [--host 127.0.0.1] [--port 9100] [--silent] [--malformed]\n"
-                 "                  [--close-after N] [--read-rate N] [--quiet] [--log FILE] [--no-tcp]\n"
-                 "                  [--stdin-stop]\n"
+                 "                  [--close-after N] [--read-rate N] [--answers N] [--quiet] [--log FILE]\n"
+                 "                  [--no-tcp] [--stdin-stop]\n"
                  "                  [--com N [--control PORT]] (not on Windows)\n");
     return 2;
   }
@@ -111,6 +112,7 @@ int main(int argc, char** argv) {
   SimSetMalformed(o.malformed);
   SimSetCloseAfterBytes(o.closeAfter);
   SimSetReadRate(o.readRate, 0);
+  SimSetGreeting(o.answers);
   SimSetKeep(0);
   if (!o.quiet) SimSetEventHandler(PrintLine);
   std::signal(SIGINT, OnSignal);

@@ -194,6 +194,16 @@ std::string FloodBytes(int length, unsigned seed) {
   return s;
 }
 
+std::string AnswerText(int length) {
+  const std::string last = "\r\n@PJL INFO END\r\n";  // a line of its own wherever the answers are cut
+  std::string text;
+  for (int i = 0; (int)text.size() < length; i++)
+    text += "@PJL INFO STATUS\r\nCODE=" + std::to_string(10001 + i) + "\r\nDISPLAY=\"" + std::string(i % 7 * 20, 'R') +
+            "\"\r\nONLINE=TRUE\r\n\f";
+  if (length <= (int)last.size()) return last.substr(last.size() - size_t(std::max(length, 0)));
+  return text.substr(0, size_t(length) - last.size()) + last;
+}
+
 std::string DeviceId() {
   std::string text = "MFG:Tarvex;CMD:PJL,PCL;MDL:Sim Printer;CLS:PRINTER;";
   size_t len = text.size() + 2;

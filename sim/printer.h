@@ -49,6 +49,9 @@ void PrinterReset(Printer& p);  // counters, hash, kept bytes; not the behaviour
 
 // Bytes of every value, 0x00 and 0xFF included, reproducible from the seed.
 std::string FloodBytes(int length, unsigned seed);
+// Printable status answers of mixed lengths, some longer than a display line, reproducible:
+// `length` bytes that end in a line of their own, "@PJL INFO END" and CR LF, found nowhere else.
+std::string AnswerText(int length);
 // IEEE 1284 device ID with its 2-byte big-endian length (which counts itself).
 std::string DeviceId();
 // Port status bits: 0x08 no error, 0x10 selected, 0x20 paper empty.

@@ -36,6 +36,7 @@ struct Serial {
   int master = -1, slave = -1, control = -1;
   Printer printer;
   std::string outbox, request;
+  size_t outboxSent = 0;  // taken from the front by offset: erasing a flood's front per write costs its length
   std::thread thread;
   std::atomic<int> running{0}, ended{0}, readRate{0}, paused{0};
   long long sliceStart = 0, sliceUsed = 0;
@@ -56,6 +57,11 @@ void Event(const char* fmt, ...) {
   vsnprintf(line, sizeof line, fmt, args);
   va_end(args);
   g.onEvent(line);
+}
+
+void ClearOutbox() {
+  g.outbox.clear();
+  g.outboxSent = 0;
 }
 
 void ClosePty() {
@@ -140,8 +146,9 @@ void ReadLine(int allowed, long long now) {
 }
 
 void WriteLine() {
-  ssize_t n = write(g.master, g.outbox.data(), g.outbox.size());
-  if (n > 0) g.outbox.erase(0, size_t(n));
+  ssize_t n = write(g.master, g.outbox.data() + g.outboxSent, g.outbox.size() - g.outboxSent);
+  if (n > 0) g.outboxSent += size_t(n);
+  if (g.outboxSent == g.outbox.size()) ClearOutbox();
 }
 
 int Unhex(const char* text, std::string* bytes) {
@@ -172,10 +179,11 @@ std::string Answer(const std::string& line) {
   else if (v == "pause" && fields == 2) g.paused = a != 0;
   else if (v == "silent" && fields == 2) g.printer.silent = a != 0;
   else if (v == "flood" && fields == 3 && a >= 0 && a <= 1 << 24) g.outbox += FloodBytes(int(a), unsigned(b));
+  else if (v == "answers" && fields == 2 && a >= 0 && a <= 1 << 24) g.outbox += AnswerText(int(a));
   else if (v == "send" && line.size() > 5 && Unhex(line.c_str() + 5, &g.outbox)) {
   } else if (v == "drop") {
     ClosePty();
-    g.outbox.clear();
+    ClearOutbox();
     Event("serial line dropped");
     if (!OpenPty()) g.ended = 1;
   } else {
@@ -236,7 +244,7 @@ int SerialStart(const char* dosdevices, int com, int control, void (*onEvent)(co
   g.link = std::string(dosdevices) + "/com" + std::to_string(com);
   g.printer = Printer();
   g.printer.keep = 0;
-  g.outbox.clear();
+  ClearOutbox();
   g.request.clear();
   g.ended = g.paused = 0;
   if (!OpenPty()) return 0;

@@ -12,6 +12,7 @@
 //                       they come), reading stopped
 //   send HEX         -> "ok"; bytes the printer sends
 //   flood N SEED     -> "ok"; FloodBytes(N, SEED) sent
+//   answers N        -> "ok"; AnswerText(N) sent
 //   drop             -> "ok"; the line drops (the pty is closed) and a fresh one takes
 //                       the link, as a printer switched off and on again
 // Bad requests answer "error". POSIX only: Windows has no pty.

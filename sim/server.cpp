@@ -30,7 +30,7 @@ struct Server {
   std::string host;
   int port = 0;
   std::atomic<int> running{0}, listening{0}, connected{0};
-  std::atomic<int> refuse{0}, acceptDelay{0}, readRate{0}, paused{0}, closeAfterJob{0};
+  std::atomic<int> refuse{0}, acceptDelay{0}, readRate{0}, paused{0}, closeAfterJob{0}, greeting{0};
   std::atomic<long long> closeAfter{0};
   std::atomic<void (*)(const char*)> onEvent{nullptr};
 };
@@ -124,7 +124,7 @@ void Serve(NetSocket s, std::vector<char>& buf) {
     std::lock_guard<std::mutex> lock(g.mu);
     number = ++g.connections;
     g.connectionBytes = 0;
-    g.outbox.clear();
+    g.outbox = AnswerText(g.greeting);
     g.outboxSent = 0;
   }
   g.connected = 1;
@@ -213,7 +213,7 @@ int SimStart(const char* host, int port) {
     g.connections = 0;
     g.connectionBytes = 0;
   }
-  g.refuse = g.acceptDelay = g.readRate = g.paused = g.closeAfterJob = 0;
+  g.refuse = g.acceptDelay = g.readRate = g.paused = g.closeAfterJob = g.greeting = 0;
   g.closeAfter = 0;
   g.listener = l;
   g.host = host;
@@ -263,6 +263,7 @@ void SimSetReadRate(int bytesPerSec, int paused) {
 
 void SimSetCloseAfterBytes(long long n) { g.closeAfter = std::max(n, 0LL); }
 void SimSetCloseAfterJob(int on) { g.closeAfterJob = on != 0; }
+void SimSetGreeting(int length) { g.greeting = std::max(length, 0); }
 void SimSetSilent(int on) { SetPrinter(&Printer::silent, on != 0); }
 void SimSetMalformed(int on) { SetPrinter(&Printer::malformed, on != 0); }
 void SimSetKeep(int on) { SetPrinter(&Printer::keep, on != 0); }

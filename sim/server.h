@@ -29,6 +29,7 @@ void SimSetAcceptDelay(int ms);
 void SimSetReadRate(int bytesPerSec, int paused);  // 0 = unlimited
 void SimSetCloseAfterBytes(long long n);           // per connection; 0 = never
 void SimSetCloseAfterJob(int on);
+void SimSetGreeting(int length);  // every connection is first sent AnswerText(length); 0: none
 void SimSetSilent(int on);
 void SimSetMalformed(int on);
 void SimSetKeep(int on);

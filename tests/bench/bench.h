@@ -20,6 +20,23 @@ static inline double Now() {
   return (double)count.QuadPart / frequency.QuadPart;
 }
 
+static inline double CpuSeconds(const FILETIME& kernel, const FILETIME& user) {
+  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}}, u = {{user.dwLowDateTime, user.dwHighDateTime}};
+  return (k.QuadPart + u.QuadPart) / 1e7;
+}
+
+static inline double ThreadCpu(HANDLE thread) {
+  FILETIME created, exited, kernel = {}, user = {};  // 0 for a thread that is not there
+  GetThreadTimes(thread, &created, &exited, &kernel, &user);
+  return CpuSeconds(kernel, user);
+}
+
+static inline double ProcessCpu() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  return CpuSeconds(kernel, user);
+}
+
 static std::thread benchUi;
 
 // The program in a temporary folder of its own, so its settings file lands there; false
@@ -44,6 +61,55 @@ static inline bool BenchStart(const char* folderName, int show = SW_HIDE) {
 static inline void BenchEnd() {
   PostMessageA(hMainWnd, WM_COMMAND, IDM_END, 0);
   benchUi.join();
+}
+
+static inline bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 10000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(1))
+    if (condition()) return true;
+  return condition();
+}
+
+// A visible dialog of this process: the Wine prefix may run other programs with the same dialogs.
+static inline HWND Dialog(const char* title) {
+  HWND dlg = NULL;
+  WaitUntil([&] {
+    DWORD process = 0;
+    while ((dlg = FindWindowExA(NULL, dlg, "#32770", title)) && GetWindowThreadProcessId(dlg, &process))
+      if (process == GetCurrentProcessId() && IsWindowVisible(dlg)) return true;
+    return false;
+  });
+  return dlg;
+}
+
+static inline HWND OpenDialog(int command, const char* title) {
+  PostMessageA(hMainWnd, WM_COMMAND, command, 0);
+  return Dialog(title);
+}
+
+static inline void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
+
+static inline void SetCheck(HWND dlg, int id, bool on) {
+  auto checked = [&] { return (IsDlgButtonChecked(dlg, id) == BST_CHECKED) == on; };
+  if (checked()) return;
+  Click(dlg, id);
+  WaitUntil(checked, 2000);
+}
+
+// The combo box's entry of this label selected; false when it has none.
+static inline bool Choose(HWND dlg, int id, const char* label) {
+  LRESULT index = SendDlgItemMessageA(dlg, id, CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)label);
+  return index != CB_ERR && SendDlgItemMessageA(dlg, id, CB_SETCURSEL, index, 0) != CB_ERR;
+}
+
+// Ctrl+T and its dialog filled as a user does; true once connected.
+static inline bool ConnectTcpip(const char* port, bool bidirectional) {
+  HWND dlg = OpenDialog(IDM_TCPIP, "TCP/IP(Network)");
+  if (!dlg) return false;
+  SetDlgItemTextA(dlg, IDC_TCP_HOST, "127.0.0.1");
+  SetDlgItemTextA(dlg, IDC_TCP_PORT, port);
+  SetCheck(dlg, IDC_TCP_BIDIR, bidirectional);
+  Click(dlg, IDOK);
+  return WaitUntil([] { return TcpState == 1 && Ports[IF_TCPIP].connected == 1; });
 }
 
 // The whole file is in memory and goes out in `blockSize` pieces; the job is marked running.

@@ -5,6 +5,7 @@
 #include "common/settings.h"
 #include "common/state.h"
 #include "send/driver.h"
+#include "sim/printer.h"
 #include <stdio.h>
 #include <string>
 #include <thread>
@@ -14,25 +15,9 @@ const double GOAL = 1.0;        // MB/s
 const double TIME_LIMIT = 20;   // s; a slow display ends the run early rather than hang the bench
 const long long TOTAL = 8 << 20;
 
-static double ProcessCpu() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}}, u = {{user.dwLowDateTime, user.dwHighDateTime}};
-  return (k.QuadPart + u.QuadPart) / 1e7;
-}
-
-// Printer answers of mixed lengths, some longer than the display width.
-static std::string Answers() {
-  std::string text;
-  for (int i = 0; text.size() < CHUNK; i++)
-    text += "@PJL INFO STATUS\r\nCODE=" + std::to_string(10001 + i) + "\r\nDISPLAY=\"" + std::string(i % 7 * 20, 'R') +
-            "\"\r\nONLINE=TRUE\r\n\f";
-  return text.substr(0, CHUNK);
-}
-
 static double Measure(int dspLine) {
   DspLine = dspLine;
-  std::string chunk = Answers();
+  std::string chunk = AnswerText(CHUNK);
   long long done = 0;
   double start = Now(), cpu = ProcessCpu();
   for (; done < TOTAL && Now() - start < TIME_LIMIT; done += CHUNK)

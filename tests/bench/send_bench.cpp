@@ -13,26 +13,6 @@
 const uint32_t FILE_BYTES = 64u << 20;
 static char path[MAX_PATH], portText[16];
 
-static bool WaitUntil(const std::function<bool()>& condition, DWORD ms = 10000) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(1))
-    if (condition()) return true;
-  return condition();
-}
-
-// A visible dialog of this process: the Wine prefix may run other programs with the same dialogs.
-static HWND Dialog(const char* title) {
-  HWND dlg = NULL;
-  WaitUntil([&] {
-    DWORD process = 0;
-    while ((dlg = FindWindowExA(NULL, dlg, "#32770", title)) && GetWindowThreadProcessId(dlg, &process))
-      if (process == GetCurrentProcessId() && IsWindowVisible(dlg)) return true;
-    return false;
-  });
-  return dlg;
-}
-
-static void Click(HWND dlg, int id) { PostMessageA(GetDlgItem(dlg, id), BM_CLICK, 0, 0); }
-
 static void Drop(HWND dlg) {
   size_t length = strlen(path) + 2;
   HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + length);
@@ -43,16 +23,6 @@ static void Drop(HWND dlg) {
   SendMessageA(dlg, WM_DROPFILES, (WPARAM)drop, 0);
 }
 
-static bool ConnectDriver() {
-  PostMessageA(hMainWnd, WM_COMMAND, IDM_TCPIP, 0);
-  HWND dlg = Dialog("TCP/IP(Network)");
-  if (!dlg) return false;
-  SetDlgItemTextA(dlg, IDC_TCP_HOST, "127.0.0.1");
-  SetDlgItemTextA(dlg, IDC_TCP_PORT, portText);
-  Click(dlg, IDOK);
-  return WaitUntil([] { return TcpState == 1 && Ports[IF_TCPIP].connected == 1; });
-}
-
 static double Failed(const char* what) {
   printf("  the send job failed: %s\n", what);
   return 0;
@@ -60,7 +30,7 @@ static double Failed(const char* what) {
 
 // Seconds for the job and the disconnection after it, or 0 when it failed.
 static double SendThroughJob(const char* blockKbytes, int highSpeed) {
-  if (!ConnectDriver()) return Failed("no connection");
+  if (!ConnectTcpip(portText, false)) return Failed("no connection");
   KbyteFlag = 1;  // the dialog opens with the options of the last job
   HighSpeed = highSpeed;
   PostMessageA(hMainWnd, WM_COMMAND, IDM_BLOCK, 0);

@@ -44,13 +44,6 @@ static double SendPlain() {
   return RateOnArrival(start, TOTAL, Arrived);
 }
 
-static double ThreadCpu(HANDLE thread) {
-  FILETIME created, exited, kernel, user;
-  GetThreadTimes(thread, &created, &exited, &kernel, &user);
-  ULARGE_INTEGER k = {{kernel.dwLowDateTime, kernel.dwHighDateTime}}, u = {{user.dwLowDateTime, user.dwHighDateTime}};
-  return (k.QuadPart + u.QuadPart) / 1e7;
-}
-
 // The send thread's processor time over 3 s of a printer that reads nothing.
 static double StalledCpu() {
   SimDeviceSetReading(device, 0);

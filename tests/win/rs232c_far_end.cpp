@@ -25,7 +25,7 @@ static bool Readable(SOCKET s, int ms) {
   return select(0, &set, NULL, NULL, &wait) == 1;
 }
 
-bool FarEndStart(int com, const char* build) {
+bool FarEndStart(int com, const char* build, const char* options) {
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
   SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -38,9 +38,9 @@ bool FarEndStart(int com, const char* build) {
     closesocket(listener);
     return false;
   }
-  char command[MAX_PATH + 80];
-  snprintf(command, sizeof command, "\"%s\" --port 0 --quiet --com %d --control %d", SimulatorPath(build).c_str(), com,
-           ntohs(address.sin_port));
+  char command[MAX_PATH + 160];
+  snprintf(command, sizeof command, "\"%s\" %s --quiet --com %d --control %d", SimulatorPath(build).c_str(), options,
+           com, ntohs(address.sin_port));
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};

@@ -5,8 +5,8 @@
 #pragma once
 #include <string>
 
-// True once the simulator of build/<build> serves the port.
-bool FarEndStart(int com, const char* build = "native");
+// True once the simulator of build/<build> serves the port; `options` are its own (its TCP/IP side).
+bool FarEndStart(int com, const char* build = "native", const char* options = "--port 0");
 void FarEndStop();
 // One request, its answer line ("" when none came within the bound).
 std::string FarEndAsk(const std::string& request, int ms = 5000);
