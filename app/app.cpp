@@ -121,8 +121,9 @@ LRESULT CALLBACK MainWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_SEND_STATUS: ShowPostedSendStatus(); return 0;
     case WM_RENDER_CHUNK: RenderIntoLog((const unsigned char*)lParam, (int)wParam); return 0;
     case WM_TIMER:
-      if (wParam != LOG_REDRAW_TIMER) break;
-      ResumeLogRedraw();
+      if (wParam == CAPTURE_COUNT_TIMER) ShowCaptureCount();
+      else if (wParam == LOG_REDRAW_TIMER) ResumeLogRedraw();
+      else break;
       return 0;
     case WM_SOCKET_EVENT:
       DriverCommand(IF_TCPIP, wnd, wParam, lParam, ACTION_SOCKET_EVENT);

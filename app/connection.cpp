@@ -13,6 +13,10 @@ static int FirstConnectedKind() {
   static const int order[] = {IF_USB, IF_IEEE1284, IF_IEEE1394, IF_RS232C};
   for (int kind : order)
     if (Ports[kind].connected == 1) return kind;
+  // A job may hold its interface while it is between connections (TCP/IP's fresh connection
+  // for every file): disconnecting then ends the job.
+  for (int kind = 1; kind < IF_KINDS; kind++)
+    if (Ports[kind].sending == 1) return kind;
   return IF_NONE;
 }
 

@@ -13,7 +13,8 @@ static std::mutex captureLock;
 static HANDLE captureFile = INVALID_HANDLE_VALUE;
 static char captureFileName[261];
 static unsigned bytesWritten;
-static volatile LONG countShowPending;
+static volatile LONG countShowPending;  // 1: a show is posted, 2: the count rests
+static const UINT COUNT_REST_MS = 100;
 
 struct FileKind { const char* combo; const char* filter; };
 // Each filter is one description/pattern pair, double-NUL terminated.
@@ -97,10 +98,22 @@ void EndPreservationMode() {
   PreservationFlag = 0;
 }
 
+// A flood of answers writes thousands of chunks a second: the count is shown at most once a
+// rest, and the rest's end shows the count the last chunks left.
 void ShowCaptureCount() {
-  countShowPending = 0;
-  std::lock_guard<std::mutex> hold(captureLock);
-  StatusPart2Update(bytesWritten);
+  static unsigned shown;
+  if (countShowPending == 2) {
+    KillTimer(hMainWnd, CAPTURE_COUNT_TIMER);
+    countShowPending = 0;
+  }
+  {
+    std::lock_guard<std::mutex> hold(captureLock);
+    if (countShowPending == 0 && bytesWritten == shown) return;
+    shown = bytesWritten;
+    StatusPart2Update(shown);
+  }
+  countShowPending = 2;
+  SetTimer(hMainWnd, CAPTURE_COUNT_TIMER, COUNT_REST_MS, NULL);
 }
 
 // The count is shown by the window's thread, which reads it when it gets there: a count
@@ -118,6 +131,6 @@ int CaptureWrite(const unsigned char* bytes, int length) {
     MessageBoxA(hLogList, "Failure of a file write-in function", "Error", MB_OK);
     return 0;
   }
-  if (InterlockedExchange(&countShowPending, 1) == 0) PostMessageA(hMainWnd, WM_CAPTURE_COUNT, 0, 0);
+  if (InterlockedCompareExchange(&countShowPending, 1, 0) == 0) PostMessageA(hMainWnd, WM_CAPTURE_COUNT, 0, 0);
   return 1;
 }

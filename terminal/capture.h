@@ -8,3 +8,4 @@ int CaptureWrite(const unsigned char* bytes, int length);
 void ShowCaptureCount();  // status part 2, on the window's thread
 
 const UINT WM_CAPTURE_COUNT = WM_APP + 3;
+const UINT_PTR CAPTURE_COUNT_TIMER = 2;  // of the main window: the end of the count's rest

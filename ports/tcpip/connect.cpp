@@ -68,7 +68,7 @@ void TcpipCloseSocket() {
   Release(s, started);
 }
 
-static int Readable(SOCKET s, DWORD ms) {
+int TcpipReadable(SOCKET s, DWORD ms) {
   fd_set readable;
   FD_ZERO(&readable);
   FD_SET(s, &readable);
@@ -87,7 +87,7 @@ static void Drain(SOCKET s) {
   for (DWORD start = GetTickCount(); GetTickCount() - start < DRAIN_MS;) {
     int got = recv(s, (char*)rest, sizeof rest, 0);
     if (got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK)) return;
-    if (got < 0) Readable(s, 20);
+    if (got < 0) TcpipReadable(s, 20);
     else if (Ports[IF_TCPIP].receiveOn == 1) ReceivedDataSink(IF_TCPIP, rest, got);
   }
 }

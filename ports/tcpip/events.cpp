@@ -1,5 +1,6 @@
 #include "ports/tcpip/tcpip.h"
 #include "common/ui.h"
+#include "send/frame.h"
 #include "terminal/log.h"
 
 static void RetryConnect(HWND wnd) {
@@ -62,7 +63,7 @@ static void Closed() {
 
 // Between files of a job: a connection made meanwhile (Ctrl+T) serves the next file.
 static void Reconnect(HWND wnd) {
-  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1) return;
+  if (TcpState != 0 || Ports[IF_TCPIP].connected == 1 || JobAskedToEnd()) return;
   TcpRetryCount = 0;
   RetryConnect(wnd);
 }

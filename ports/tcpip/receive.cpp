@@ -5,19 +5,13 @@
 
 const DWORD POLL_MS = 100;
 
-static int Readable(DWORD ms) {
-  SOCKET s = TcpSocket;
-  fd_set readable;
-  FD_ZERO(&readable);
-  FD_SET(s, &readable);
-  timeval wait = {0, (long)ms * 1000};
-  return s != INVALID_SOCKET && select(0, &readable, NULL, NULL, &wait) > 0;
-}
-
-// An error reads as no data: the connection's own events tell of a broken line.
+// The socket is non-blocking: what has arrived is taken at once, and only an empty socket
+// waits. An error reads as no data: the connection's own events tell of a broken line.
 static int ReadSocket(unsigned char* buffer, int size, DWORD ms) {
-  if (!Readable(ms)) return 0;
-  int got = recv(TcpSocket, (char*)buffer, size, 0);
+  SOCKET s = TcpSocket;
+  if (s == INVALID_SOCKET) return 0;
+  int got = recv(s, (char*)buffer, size, 0);
+  if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK && TcpipReadable(s, ms)) got = recv(s, (char*)buffer, size, 0);
   if (got <= 0) return 0;
   NoRecvCounter = 0;
   return got;

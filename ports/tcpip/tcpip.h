@@ -31,6 +31,7 @@ void TcpipInitLock();
 // has no room, -1 with *error set.
 int TcpipSendNow(int serial, const unsigned char* bytes, uint32_t length, int* error);
 void TcpipAwaitRoom(DWORD ms);
+int TcpipReadable(SOCKET s, DWORD ms);
 
 int TcpipDialog(HWND owner);
 int TcpipSocketEvent(HWND wnd, WPARAM wParam, LPARAM lParam);
