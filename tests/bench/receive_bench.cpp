@@ -90,64 +90,19 @@ static double DeviceAnswers(SimDevice* device) {
   return start;
 }
 
-// The yardsticks: the printer's answers taken by plain reads of a receive chunk each, waited
-// for one by one and dropped, from the same port opened plainly. MB/s, 0 when not all came.
-static double PlainReads(const char* path, double (*answer)()) {
-  HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
-  if (h == INVALID_HANDLE_VALUE) return 0;
-  OVERLAPPED o = {};
-  o.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-  static char buffer[RECEIVE_CHUNK];
-  double start = answer();
-  long long done = 0;
-  for (DWORD got = 0; start && done < TOTAL; done += got) {
-    if (!ReadFile(h, buffer, sizeof buffer, NULL, &o) && GetLastError() != ERROR_IO_PENDING) break;
-    if (WaitForSingleObject(o.hEvent, 5000) != WAIT_OBJECT_0) CancelIo(h);
-    if (!GetOverlappedResult(h, &o, &got, TRUE) || !got) break;
-  }
-  double seconds = Now() - start;
-  CloseHandle(o.hEvent);
-  CloseHandle(h);
-  return done == TOTAL ? TOTAL / 1e6 / seconds : 0;
-}
-
-static double PlainRecv() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  DWORD patience = 5000;
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, (const char*)&patience, sizeof patience);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons((u_short)atoi(tcpPort));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  static char buffer[RECEIVE_CHUNK];
-  double start = Now();
-  long long done = 0;
-  if (connect(s, (sockaddr*)&address, sizeof address) == 0)
-    for (int got; done < TOTAL && (got = recv(s, buffer, sizeof buffer, 0)) > 0;) done += got;
-  double seconds = Now() - start;
-  closesocket(s);
-  return done == TOTAL ? TOTAL / 1e6 / seconds : 0;
-}
-
-static std::string UsbReadPipePath() { return SimDevicePath(SimBusPrinterName(1)) + "\\PIPE01"; }
-
 struct Interface {
   const char* name;
   int kind;
   bool (*connect)();  // its dialog as a user fills it: bidirectional, the smallest interval
   double (*answer)();
-  double (*plain)();
 };
 
 const Interface INTERFACES[] = {
-    {"TCP/IP", IF_TCPIP, ConnectTcpip, Greeted, PlainRecv},
-    {"RS-232C", IF_RS232C, ConnectRs232c, FarEndAnswers, [] { return PlainReads("\\\\.\\COM10", FarEndAnswers); }},
-    {"IEEE1284", IF_IEEE1284, ConnectIeee1284, [] { return DeviceAnswers(parallel); },
-     [] { return PlainReads("\\\\.\\KELVLPT1", [] { return DeviceAnswers(parallel); }); }},
-    {"IEEE1394", IF_IEEE1394, ConnectIeee1394, [] { return DeviceAnswers(ieee1394); },
-     [] { return PlainReads("\\\\.\\LPT2", [] { return DeviceAnswers(ieee1394); }); }},
-    {"USB", IF_USB, ConnectUsb, [] { return DeviceAnswers(usb); },
-     [] { return PlainReads(UsbReadPipePath().c_str(), [] { return DeviceAnswers(usb); }); }},
+    {"TCP/IP", IF_TCPIP, ConnectTcpip, Greeted},
+    {"RS-232C", IF_RS232C, ConnectRs232c, FarEndAnswers},
+    {"IEEE1284", IF_IEEE1284, ConnectIeee1284, [] { return DeviceAnswers(parallel); }},
+    {"IEEE1394", IF_IEEE1394, ConnectIeee1394, [] { return DeviceAnswers(ieee1394); }},
+    {"USB", IF_USB, ConnectUsb, [] { return DeviceAnswers(usb); }},
 };
 
 static void Disconnect(int kind) {
@@ -184,38 +139,19 @@ static long long BytesCaptured(const std::string& path) {
   return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
 
-// Where the time of a run went: the seconds, and the processor seconds of the receive thread,
-// the window's thread and the whole process (the in-process printers included).
 struct Run {
-  double rate, seconds, receiveCpu, windowCpu, processCpu;
-};
-
-struct Threads {
-  HANDLE receive = NULL, window = NULL;
-  Threads() {
-    DuplicateHandle(GetCurrentProcess(), ReceiveThreadHandle, GetCurrentProcess(), &receive, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    window = OpenThread(THREAD_QUERY_INFORMATION, FALSE, GetWindowThreadProcessId(hMainWnd, NULL));
-  }
-  ~Threads() {
-    if (receive) CloseHandle(receive);
-    if (window) CloseHandle(window);
-  }
+  double rate, seconds;
 };
 
 // MB/s from `start` until all the answers arrived, or as far as they came within the limit.
 static Run Timed(double (*answer)(), const std::function<long long()>& arrived) {
-  Threads threads;
-  Run run = {0, 0, ThreadCpu(threads.receive), ThreadCpu(threads.window), ProcessCpu()};
+  Run run = {};
   double start = answer();
   DWORD begun = GetTickCount();
   while (start && arrived() < TOTAL && GetTickCount() - begun < TIME_LIMIT_MS) Sleep(20);
   run.seconds = Now() - start;
   long long bytes = start ? std::max(arrived(), 0LL) : 0;
   run.rate = bytes / 1e6 / run.seconds;
-  run.receiveCpu = ThreadCpu(threads.receive) - run.receiveCpu;
-  run.windowCpu = ThreadCpu(threads.window) - run.windowCpu;
-  run.processCpu = ProcessCpu() - run.processCpu;
   if (bytes < TOTAL) printf("  (only %lld bytes in %.1f s)\n", bytes, run.seconds);
   return run;
 }
@@ -265,16 +201,14 @@ static Run Captured(const Interface& port, bool* exact) {
 static const char* Verdict(double rate, double goal) { return rate >= goal ? "meets" : "BELOW"; }
 
 static void PrintRun(const char* what, const Run& run, double goal) {
-  printf("    %-8s %6.2f MB/s (%s %.0f) in %5.2f s; cpu: receive thread %5.2f s, window %5.2f s, process %5.2f s\n",
-         what, run.rate, Verdict(run.rate, goal), goal, run.seconds, run.receiveCpu, run.windowCpu, run.processCpu);
+  printf("    %-8s %6.2f MB/s (%s %.0f) in %5.2f s\n", what, run.rate, Verdict(run.rate, goal), goal, run.seconds);
 }
 
 static bool Measure(const Interface& port) {
   Run shown = Shown(port);
   bool exact;
   Run captured = Captured(port, &exact);
-  double plain = port.plain();
-  printf("  %s: byte-exact %s; the printer to a plain reader %.2f MB/s\n", port.name, exact ? "yes" : "NO", plain);
+  printf("  %s: byte-exact %s\n", port.name, exact ? "yes" : "NO");
   PrintRun("shown", shown, SHOWN_GOAL);
   PrintRun("captured", captured, CAPTURED_GOAL);
   fflush(stdout);
