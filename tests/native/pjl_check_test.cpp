@@ -1,12 +1,10 @@
 #include "terminal/pjl_check.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include "tests/native/test_util.h"
 
 static int Check(const std::string& chunk, int* state)
 {
-    return StringCheck((int)chunk.size(), (const unsigned char*)chunk.data(), state);
+    return StringCheck((int)chunk.size(), U(chunk), state);
 }
 
 // Every cell of the response grammar: for each state 1..7, the next state after

@@ -1,14 +1,11 @@
 #include "services/scsi_report.h"
 #include "sim/scsi.h"
 
-#include <gtest/gtest.h>
+#include "tests/native/test_util.h"
 
 #include <cstring>
-#include <string>
 
 namespace {
-
-const unsigned char* Bytes(const std::string& s) { return reinterpret_cast<const unsigned char*>(s.data()); }
 
 void Put32(std::string& s, size_t at, uint32_t v) { memcpy(&s[at], &v, 4); }
 
@@ -24,7 +21,7 @@ std::string Record(int target, int lun, int claimed, uint32_t next, const std::s
 
 ReportLines Inquiry(const std::string& answer) {
     ReportLines lines;
-    InquiryReport(lines, Bytes(answer), answer.size());
+    InquiryReport(lines, U(answer), answer.size());
     return lines;
 }
 
@@ -32,13 +29,13 @@ TEST(ScsiHexDump, SixteenBytesALineWithTheOffsetAndABlankAfterEachEight) {
     std::string bytes(272, '\0');
     for (size_t i = 0; i < bytes.size(); i++) bytes[i] = char(i);
     ReportLines lines;
-    HexDump(lines, Bytes(bytes), bytes.size());
+    HexDump(lines, U(bytes), bytes.size());
     ASSERT_EQ(2u + 17u + 1u, lines.size());
     EXPECT_EQ(" 000  00  01  02  03  04  05  06  07   08  09  0A  0B  0C  0D  0E  0F   ", lines[2]);
     EXPECT_EQ(" 100  00  01  02  03  04  05  06  07   08  09  0A  0B  0C  0D  0E  0F   ", lines[18]);
     EXPECT_EQ("  ", lines[19]);
     lines.clear();
-    HexDump(lines, Bytes("NNNNNNNNNT"), 10);
+    HexDump(lines, U("NNNNNNNNNT"), 10);
     EXPECT_EQ((ReportLines{lines[0], lines[1], " 000  4E  4E  4E  4E  4E  4E  4E  4E   4E  54  ", "  "}), lines);
 }
 

@@ -1,14 +1,13 @@
 #include "services/usb_walk.h"
 #include "sim/usb_tree.h"
 
-#include <gtest/gtest.h>
+#include "tests/native/test_util.h"
 
 #include <codecvt>
 #include <cstring>
 #include <locale>
 #include <fstream>
 #include <sstream>
-#include <string>
 
 namespace {
 
