@@ -54,7 +54,7 @@ TEST(Descriptor, DeviceLinesAndSpeed) {
     }
 }
 
-TEST(Descriptor, EndpointInterfaceHidAndUnknown) {
+TEST(Descriptor, EndpointHidUnknownAndTheWalksEnd) {
     EXPECT_EQ(Walk(B({9, 5, 0x03, 1, 0x00, 2, 0x34, 0x12, 0x05})),
               (ReportLines{"  -Endpoint Descriptor:", "  - bEndpointAddress:     0x03", "  - Transfer Type: Isochronous",
                            "  - wMaxPacketSize:     0x0200 (512)", "  - wInterval:          0x1234",
@@ -66,9 +66,7 @@ TEST(Descriptor, EndpointInterfaceHidAndUnknown) {
               (ReportLines{"  -HID Descriptor:", "  - bcdHID:             0x0110", "  - bCountryCode:         0x00",
                            "  - bNumDescriptors:      0x02", "  - bDescriptorType:      0x22",
                            "  - wDescriptorLength:  0x0034"}));
-}
-
-TEST(Descriptor, WalkEndsAtALengthThatDoesNotFit) {
+    // The walk ends at a length that does not fit.
     const std::string e = B({7, 5, 0x81, 2, 0x40, 0, 0});
     struct Case { std::string set; int endpoints; } cases[] = {
         {e + e, 2},

@@ -31,7 +31,7 @@ TEST(Escape, HexDigitsOfBothCasesAndTheirNeighbours)
 // Keyboard lines: only "\\" and "\x" with two hex digits; an error names the text up to the bad escape.
 TEST(Escape, KeyboardLine)
 {
-    const char* cases[][2] = {
+    const char* keyCases[][2] = {
         {"A\\x41\\\\", "AA\\"},
         {"ab\\qrest", "ERROR: ab\\q<- Invalid escale character."},
         {"ab\\x4", "ERROR: ab\\x4<- Invalid hex-decimal character."},
@@ -39,14 +39,10 @@ TEST(Escape, KeyboardLine)
         {"\\", "ERROR: \\<- Invalid escale character."},
         {"\\n", "ERROR: \\n<- Invalid escale character."},
     };
-    for (const auto& c : cases)
+    for (const auto& c : keyCases)
         EXPECT_EQ(c[1], Parse(c[0])) << c[0];
     EXPECT_EQ(std::string("\x1B\0Z", 3), Parse("\\x1B\\x00Z"));
-}
-
-// Only the first 1023 characters of a line count, and the error line never passes 1023.
-TEST(Escape, KeyboardLongLinesAndErrorLinesAreCut)
-{
+    // Only the first 1023 characters of a line count, and the error line never passes 1023.
     const struct {
         int pad;
         const char* escape;

@@ -29,7 +29,8 @@ TEST(FunctionKeyFile, SaveWritesTwelveNumberedLines)
     EXPECT_EQ(expected + "12,last\r\n", FormatFunctionKeyFile(texts));
 }
 
-TEST(FunctionKeyFile, Read)
+// A file with a format error leaves the texts as they were.
+TEST(FunctionKeyFile, ReadAndFormatErrors)
 {
     const struct {
         std::string file;
@@ -45,11 +46,6 @@ TEST(FunctionKeyFile, Read)
         EXPECT_EQ(1, Read(c.file, &read)) << c.file;
         EXPECT_EQ(c.texts, read) << c.file;
     }
-}
-
-TEST(FunctionKeyFile, FormatErrorsLeaveTheTextsAsTheyWere)
-{
-    Strings read;
     for (const std::string& file : {std::string("13,abc"), std::string("01,a\r\n\r\n02,b"), std::string("01,a\r\n\r\n"),
                                     std::string(), std::string("00,x"), std::string("-1,x"), std::string("ab,x"),
                                     std::string("01,a\0b", 6)}) {

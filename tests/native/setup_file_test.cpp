@@ -83,10 +83,8 @@ TEST(SetupFileAddReg, EntriesTypesAndData) {
   EXPECT_EQ(e[5].type, 5u);
   EXPECT_EQ(e[6].root, ROOT_NONE) << "roots and types are matched whole, in any case";
   EXPECT_EQ(e[6].type, 0u);
-}
-
-TEST(SetupFileAddReg, ThreeFieldsOrNoKeysFail) {
-  std::vector<RegEntry> e;
+  // A line of three fields fails the section, as does a section with no keys.
+  e.clear();
   EXPECT_EQ(ReadAddReg("[AddReg]\nHKLM,REG_SZ,A,B=1\nHKLM,REG_SZ,NoName=1\nHKLM,REG_SZ,C,D=2\n", &e), 0);
   ASSERT_EQ(e.size(), 1u);
   EXPECT_EQ(e[0].subKey, "A");
