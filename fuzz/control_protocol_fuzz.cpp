@@ -1,6 +1,4 @@
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include "fuzz.h"
 
 #include "sim/control.h"
 

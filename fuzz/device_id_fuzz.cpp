@@ -1,7 +1,4 @@
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include "fuzz.h"
 
 #include "ports/usb/device_id.h"
 

@@ -1,9 +1,4 @@
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
+#include "fuzz.h"
 
 #include "send/escape.h"
 
@@ -14,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1)
         return 0;
     int outSize = data[0] % 64;
-    std::string text = std::string(reinterpret_cast<const char*>(data + 1), size - 1).c_str();
+    std::string text = Text(data + 1, size - 1).c_str();
     std::vector<unsigned char> full(text.size() + 1), small(outSize + 1, 0xEE);
     int fullCount = ExpandFunctionKey(text.c_str(), full.data(), (int)full.size());
     int smallCount = ExpandFunctionKey(text.c_str(), small.data(), outSize);

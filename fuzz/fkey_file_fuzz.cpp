@@ -1,7 +1,4 @@
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <string>
+#include "fuzz.h"
 
 #include "send/escape.h"
 #include "send/fkey_file.h"

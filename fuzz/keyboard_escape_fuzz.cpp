@@ -1,8 +1,4 @@
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <string>
+#include "fuzz.h"
 
 #include "send/escape.h"
 
@@ -10,7 +6,7 @@
 // bytes; a rejected line gives a bounded "ERROR: " line.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::string text = std::string(reinterpret_cast<const char*>(data), size).c_str();
+    std::string text = Text(data, size).c_str();
     unsigned char out[KEY_TEXT_SIZE], expanded[KEY_TEXT_SIZE];
     char errorLine[KEY_TEXT_SIZE];
     int count = ParseKeyboardLine(text.c_str(), out, errorLine);

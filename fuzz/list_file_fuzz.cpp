@@ -1,7 +1,4 @@
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include "fuzz.h"
 
 #include "send/list_file.h"
 

@@ -1,14 +1,13 @@
 #include "services/mib_codec.h"
 #include "services/mib_filter.h"
 
-#include <cstdlib>
-#include <string>
+#include "fuzz.h"
 
 // The first byte chooses: decode the rest as a printer's answer, or type it into a dialog field.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1)
         return 0;
-    std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
+    std::string rest = Text(data + 1, size - 1);
     if (data[0] < 128) {
         MibAnswer a;
         int result = MibDecode(data + 1, size - 1, &a);

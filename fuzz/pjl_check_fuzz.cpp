@@ -1,8 +1,6 @@
 #include "terminal/pjl_check.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include "fuzz.h"
 
 // A response split anywhere must check the same as in one chunk, and the
 // state must stay within 1..7.

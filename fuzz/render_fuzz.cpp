@@ -1,12 +1,7 @@
 #include "terminal/log_join.h"
 #include "terminal/render.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
+#include "fuzz.h"
 
 static std::vector<std::pair<std::string, int>> lines;
 

@@ -1,7 +1,4 @@
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include "fuzz.h"
 
 #include "ports/rs232c/line.h"
 
@@ -9,7 +6,7 @@
 // from them never goes past the highest port any platform offers.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::string text(reinterpret_cast<const char*>(data), size);
+    std::string text = Text(data, size);
     std::vector<const char*> names = {text.c_str()};
     for (size_t i = 0; i < size; i++)
         if (text[i] == '\0') names.push_back(text.c_str() + i + 1);

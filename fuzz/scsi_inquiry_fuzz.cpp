@@ -1,8 +1,6 @@
 #include "services/scsi_report.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+#include "fuzz.h"
 
 // The answer is the device's: the walk must stay inside it and end, and every record
 // line is followed by its blank line.

@@ -1,14 +1,11 @@
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <vector>
+#include "fuzz.h"
 
 #include "ports/ieee1284/setup_file.h"
 
 // Whatever the file holds, what goes to the service and registry calls is bounded and
 // the dependency list is terminated.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string text(reinterpret_cast<const char*>(data), size);
+  std::string text = Text(data, size);
   ServiceSetup s;
   ReadAddServices(text, &s);
   if (s.dependencies.size() < 2 || s.dependencies.size() > 257 || s.dependencies.compare(s.dependencies.size() - 2, 2, std::string(2, '\0')) != 0)

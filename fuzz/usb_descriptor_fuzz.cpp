@@ -1,10 +1,7 @@
 #include "services/usb_descriptor.h"
 #include "services/usb_walk.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include "fuzz.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include <gtest/gtest.h>
+#include "tests/native/test_util.h"
 
 #include "sim/control.h"
 
@@ -21,7 +21,6 @@ TEST(ControlProtocol, RequestEncodingAndBounds) {
     std::string message;
     int ok;
   } cases[] = {
-      {Message(1, 0, 0, ""), 1},
       {Message(1, 0, kControlMaxData, ""), 1},
       {Message(1, 0, kControlMaxData + 1, ""), 0},  // out-length over the bound
       {Message(1, 4, 0, "abc"), 0},                 // in-length past the message
@@ -30,7 +29,6 @@ TEST(ControlProtocol, RequestEncodingAndBounds) {
       {Message(1, kControlMaxData, 0, std::string(kControlMaxData, 'x')), 1},
       {Message(1, kControlMaxData + 1, 0, std::string(kControlMaxData + 1, 'x')), 0},
       {std::string(11, '\0'), 0},
-      {"", 0},
   };
   for (auto& c : cases) {
     ControlRequest out;
@@ -50,7 +48,6 @@ TEST(ControlProtocol, AnswerDecodingTrustsNoLength) {
       {Message(1, 0, 2, "hi"), 1, 0},   // more than the caller's buffer
       {Message(1, 0, 3, "hi"), 8, 0},   // count and bytes disagree
       {Message(2, 0, 0, ""), 8, 0},     // success is 1 or 0
-      {Message(0, 170, 0, ""), 8, 1},
       {Message(0, 170, 0, ""), 0, 1},
       {std::string(5, '\1'), 8, 0},
   };

@@ -1,20 +1,15 @@
 #include "ports/ieee1284/device_id.h"
 
-#include <gtest/gtest.h>
+#include "tests/native/test_util.h"
 
-#include <string>
-#include <vector>
-
-using Lines = std::vector<std::string>;
-
-static Lines Show(const std::string& id) { return DeviceIdLines(id.data(), id.size()); }
+static Strings Show(const std::string& id) { return DeviceIdLines(id.data(), id.size()); }
 
 // Each line is two characters longer than its entry, so a short ID makes the longest
 // output relative to its length.
 TEST(DeviceIdDisplay, EntriesBecomeKeyEqualsValueLines) {
   const struct {
     std::string id;
-    Lines lines;
+    Strings lines;
   } cases[] = {
       {"MFG:ACME;CMD:PCL;", {"MFG = ACME", "CMD = PCL"}},
       {"MDL:X1", {"MDL = X1"}},
@@ -26,5 +21,5 @@ TEST(DeviceIdDisplay, EntriesBecomeKeyEqualsValueLines) {
   };
   for (const auto& c : cases) EXPECT_EQ(Show(c.id), c.lines) << c.id;
   const char unterminated[] = {'M', 'D', 'L', ':', 'X', '1', ';', 'Z'};  // read no further than the length
-  EXPECT_EQ(DeviceIdLines(unterminated, 6), (Lines{"MDL = X1"}));
+  EXPECT_EQ(DeviceIdLines(unterminated, 6), (Strings{"MDL = X1"}));
 }

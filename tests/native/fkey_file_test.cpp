@@ -1,13 +1,8 @@
 #include "send/fkey_file.h"
 
-#include <gtest/gtest.h>
+#include "tests/native/test_util.h"
 
-#include <string>
-#include <vector>
-
-typedef std::vector<std::string> Texts;
-
-static int Read(const std::string& file, Texts* read)
+static int Read(const std::string& file, Strings* read)
 {
     std::string texts[FUNCTION_KEY_COUNT];
     texts[4] = "kept";
@@ -16,9 +11,9 @@ static int Read(const std::string& file, Texts* read)
     return done;
 }
 
-static Texts Keys(std::initializer_list<std::pair<int, std::string>> set)
+static Strings Keys(std::initializer_list<std::pair<int, std::string>> set)
 {
-    Texts texts(FUNCTION_KEY_COUNT);
+    Strings texts(FUNCTION_KEY_COUNT);
     for (const auto& key : set)
         texts[key.first - 1] = key.second;
     return texts;
@@ -34,27 +29,23 @@ TEST(FunctionKeyFile, SaveWritesTwelveNumberedLines)
     EXPECT_EQ(expected + "12,last\r\n", FormatFunctionKeyFile(texts));
 }
 
-TEST(FunctionKeyFile, Read)
+// A file with a format error leaves the texts as they were.
+TEST(FunctionKeyFile, ReadAndFormatErrors)
 {
     const struct {
         std::string file;
-        Texts texts;
+        Strings texts;
     } cases[] = {
         {"03,xyz", Keys({{3, "xyz"}})},  // absent keys become empty, the last line may lack its break
         {"1,abc\r\n 2;x\r\n+4,\r\n5\r\n07,one\r\n07,two\r\n", Keys({{1, "bc"}, {2, "x"}, {7, "two"}})},
         {"01,a\nb\r\n02,c\r\r\n", Keys({{1, "a\nb"}, {2, "c\r"}})},  // a lone CR or LF stays in the text
         {"02," + std::string(1500, 'k'), Keys({{2, std::string(1023, 'k')}})},
     };
-    Texts read;
+    Strings read;
     for (const auto& c : cases) {
         EXPECT_EQ(1, Read(c.file, &read)) << c.file;
         EXPECT_EQ(c.texts, read) << c.file;
     }
-}
-
-TEST(FunctionKeyFile, FormatErrorsLeaveTheTextsAsTheyWere)
-{
-    Texts read;
     for (const std::string& file : {std::string("13,abc"), std::string("01,a\r\n\r\n02,b"), std::string("01,a\r\n\r\n"),
                                     std::string(), std::string("00,x"), std::string("-1,x"), std::string("ab,x"),
                                     std::string("01,a\0b", 6)}) {

@@ -4,15 +4,10 @@
 #include "services/vendor_request.h"
 #include "sim/usb_tree.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include "tests/native/test_util.h"
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-const std::string kHead = B({2, 0, 0});
 const std::string kCommunity = B({0, 0, 0, 6}) + "qovelt" + B({0, 0, 0, 1});
 
 // The printer's control handle, answered by the simulated printer's vendor side.
@@ -31,12 +26,6 @@ struct SimPrinter {
         return a.success;
     }
 };
-
-MibAnswer Decode(const std::string& bytes) {
-    MibAnswer a;
-    MibDecode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &a);
-    return a;
-}
 
 }  // namespace
 
@@ -69,7 +58,7 @@ TEST(Mib, BuildValidatesAndEncodes) {
             EXPECT_STREQ(build.error, c.error) << c.objectId << " " << c.value;
             continue;
         }
-        EXPECT_EQ(build.request, kHead + B({0, c.command}) + c.request) << c.value;
+        EXPECT_EQ(build.request, B({2, 0, 0, 0, c.command}) + c.request) << c.value;
         EXPECT_EQ(build.communitySize, "00 00 00 06 ");
         EXPECT_EQ(build.objectIdSize, "00 02 ");
     }
@@ -100,7 +89,8 @@ TEST(Mib, DecodeOutcomes) {
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; i++) {
         const Case& c = cases[i];
-        MibAnswer a = Decode(c.answer);
+        MibAnswer a;
+        MibDecode(U(c.answer), c.answer.size(), &a);
         EXPECT_EQ(a.result, c.result) << i;
         EXPECT_EQ(HexText(a.objectId), c.objectId) << i;
         EXPECT_EQ(HexText(a.errorStatus), c.errorStatus) << i;

@@ -1,12 +1,10 @@
 #include "terminal/pjl_check.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include "tests/native/test_util.h"
 
 static int Check(const std::string& chunk, int* state)
 {
-    return StringCheck((int)chunk.size(), (const unsigned char*)chunk.data(), state);
+    return StringCheck((int)chunk.size(), U(chunk), state);
 }
 
 // Every cell of the response grammar: for each state 1..7, the next state after
@@ -23,7 +21,8 @@ TEST(StringCheck, EveryStateAndByteClass)
         }
 }
 
-TEST(StringCheck, ResponsesSpanChunksAndNulIsAnOrdinaryByte)
+// Responses span chunks and NUL is an ordinary byte; an empty chunk or a bad state is harmless.
+TEST(StringCheck, ChunksNulsAndBadArguments)
 {
     int state = 1;
     EXPECT_EQ(1, Check(std::string("\0@PJL INFO", 10), &state));
@@ -31,12 +30,8 @@ TEST(StringCheck, ResponsesSpanChunksAndNulIsAnOrdinaryByte)
     EXPECT_EQ(1, Check(std::string(" \0STATUS\r\n\f", 12), &state));
     EXPECT_EQ(1, state);
     EXPECT_EQ(0, Check("@PJL x\r\n@PJL", &state)) << "a later good byte does not undo a violation";
-}
-
-TEST(StringCheck, EmptyChunkAndBadStateAreHarmless)
-{
-    int state = 5;
-    EXPECT_EQ(1, StringCheck(-3, (const unsigned char*)"@", &state));
+    state = 5;
+    EXPECT_EQ(1, StringCheck(-3, U("@"), &state));
     EXPECT_EQ(1, StringCheck(4, nullptr, &state));
     EXPECT_EQ(5, state);
     state = 99;
